@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+#include "platform/host_services.h"
+
+namespace tessaro {
+
+class ClockWin final : public Clock {
+  public:
+    std::string LocalTimestamp() override;
+};
+
+}  // namespace tessaro

@@ -1,0 +1,64 @@
+#include "platform/win32/file_services_win.h"
+
+#include <cstdint>
+
+#include "platform/win32/text_conv_win.h"
+#include "platform/win32/unique_handle_win.h"
+
+namespace tessaro {
+
+Result<bool> FileServicesWin::PathExists(const std::string& path) {
+    const std::wstring widePath = win::Utf8ToWide(path);
+    return ::GetFileAttributesW(widePath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+Result<bool> FileServicesWin::CopyReplacing(const std::string& source, const std::string& target) {
+    const std::wstring wideSource = win::Utf8ToWide(source);
+    const std::wstring wideTarget = win::Utf8ToWide(target);
+    if (!::CopyFileW(wideSource.c_str(), wideTarget.c_str(), FALSE)) {
+        lastRefusal_ = ::GetLastError();
+        return false;
+    }
+    return true;
+}
+
+Result<bool> FileServicesWin::RemoveFile(const std::string& path) {
+    const std::wstring widePath = win::Utf8ToWide(path);
+    if (!::DeleteFileW(widePath.c_str())) {
+        lastRefusal_ = ::GetLastError();
+        return false;
+    }
+    return true;
+}
+
+Status FileServicesWin::SetNormalAttributes(const std::string& path) {
+    // Only a help for the copy that follows: if it cannot be done, the copy reports the real trouble.
+    const std::wstring widePath = win::Utf8ToWide(path);
+    ::SetFileAttributesW(widePath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return {};
+}
+
+Status FileServicesWin::StartProgram(const std::string& programPath, const std::string& argumentText) {
+    const std::wstring program = win::Utf8ToWide(programPath);
+    // The program is named outright, so the system never guesses at an unquoted path with blanks in it
+    // ("C:\Program Files\..." starting C:\Program.exe). The command line repeats it quoted, as argv[0]; the
+    // argument text already starts with its own blank when it is not empty.
+    std::wstring commandLine = L"\"" + program + L"\"" + win::Utf8ToWide(argumentText);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &info)) {
+        const HRESULT hr = win::LastErrorResult();
+        return RunFailure{static_cast<int32_t>(hr), win::ErrorText(hr)};
+    }
+    // We do not wait for the program, so neither handle is of any further use.
+    win::UniqueHandleNull process(info.hProcess);
+    win::UniqueHandleNull thread(info.hThread);
+    return {};
+}
+
+}  // namespace tessaro

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/host_services.h"
+
+namespace tessaro {
+
+class FileServicesWin final : public FileServices {
+  public:
+    Result<bool> PathExists(const std::string& path) override;
+    Result<bool> CopyReplacing(const std::string& source, const std::string& target) override;
+    Result<bool> RemoveFile(const std::string& path) override;
+    Status SetNormalAttributes(const std::string& path) override;
+    Status StartProgram(const std::string& programPath, const std::string& argumentText) override;
+
+    // The system's error code of the last refused copy or deletion, for diagnostics only.
+    DWORD LastRefusal() const noexcept { return lastRefusal_; }
+
+  private:
+    DWORD lastRefusal_ = ERROR_SUCCESS;
+};
+
+}  // namespace tessaro

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/host_services.h"
+#include "platform/win32/unique_handle_win.h"
+
+namespace tessaro {
+
+class StartupServicesWin final : public StartupServices {
+  public:
+    std::string ProgramFolder() override;
+    std::string ArgumentText() override;
+    // The first call creates the instance mutex and keeps it until this object goes away, so keep the object
+    // alive for the whole run. Later calls repeat the first answer.
+    bool AnotherInstanceRunning() override;
+
+    // What ArgumentText makes of a given command line (the process's own one is GetCommandLineW()).
+    static std::wstring ArgumentsOf(std::wstring_view commandLine);
+    // The folder part of a full program path: no trailing separator except for a drive root ("C:\").
+    static std::wstring FolderOf(std::wstring_view programPath);
+
+  private:
+    win::UniqueHandleNull instanceMutex_;
+    std::optional<bool> anotherInstance_;
+};
+
+}  // namespace tessaro
