@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "config/file_items.h"
+#include "engine/corel_application.h"
+#include "log/class_log.h"
+
+namespace tessaro {
+
+// How the program ends, for the scripts and deployment tools that start it.
+enum ExitStatus : int {
+    kExitInstalled = 0,
+    kExitFailed = 1,        // an error box, a fatal message or an unusable configuration
+    kExitClosed = 2,        // the window was closed without an install run
+    kExitAlreadyRunning = 3,
+};
+
+// What the program shares between its parts. `Main` owns the one instance and hands it on; tests build a fresh
+// one each time. Written during start-up and then only read, except `CorelApp` (the install run and the exit
+// sequence) and `exitStatus` (the run's outcome).
+struct InstallerState {
+    bool LogEnabled = false;
+    std::unique_ptr<ClassLog> Log;
+    std::string AppPath;
+    std::string SetupTitle;
+    std::string FlagsPicture;
+    FileItemsTable FileItems;
+    CorelApplication CorelApp;
+    int exitStatus = kExitClosed;
+};
+
+// Writes one log line when logging is on.
+inline void LogLine(InstallerState& state, std::string_view message) {
+    if (state.LogEnabled && state.Log) {
+        state.Log->Begin(message);
+    }
+}
+
+// Writes the line that goes before a message box on a logged path: "对话框：" followed by the box's text.
+void LogDialogLine(InstallerState& state, std::string_view messageText);
+
+}  // namespace tessaro

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <functional>
+
+#include "app/installer_state.h"
+#include "platform/platform.h"
+
+namespace tessaro {
+
+enum class StartOutcome { NoConfiguration, Running };
+
+// The start-up procedure: log switch, single instance, AppPath, InstInfo.ini, then the main window through
+// `showMainWindow`. A refused second start ends the program inside. With `Running` the window's events drive the
+// program from here on; with `NoConfiguration` the program is to end.
+StartOutcome Main(InstallerState& state, Platform& platform, const std::function<void()>& showMainWindow);
+
+}  // namespace tessaro

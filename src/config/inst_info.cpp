@@ -1,0 +1,103 @@
+#include "config/inst_info.h"
+
+#include "app/texts.h"
+#include "config/config_text.h"
+#include "config/inst_info_line.h"
+#include "config/utf8.h"
+
+namespace tessaro {
+namespace {
+
+// Fields 0 (kind) and 3 (target) are compared as words later, so they are stored lower-cased.
+void StoreTask(FileItemsTable& table, std::size_t task, const std::vector<std::string>& fields) {
+    for (int field = 0; field < FileItemsTable::kFieldCount; ++field) {
+        const auto index = static_cast<std::size_t>(field);
+        std::string value = index < fields.size() ? fields[index] : std::string();
+        const bool lowerCased = field == 0 || field == 3;
+        table.SetField(field, task, lowerCased ? utf8::LowerCase(value) : std::move(value));
+    }
+}
+
+class InstInfoReader {
+  public:
+    explicit InstInfoReader(InstallerState& state) : state_(state) {}
+
+    void HandleLine(std::string_view line) {
+        ConfigLine parsed = ParseConfigLine(line);
+        switch (parsed.key) {
+            case ConfigKey::SetupTitle:
+                state_.SetupTitle = std::move(parsed.value);
+                LogLine(state_, text::kLogGotTitle);
+                break;
+            case ConfigKey::FlagsPicture:
+                state_.FlagsPicture = std::move(parsed.value);
+                LogLine(state_, text::kLogGotPicture);
+                break;
+            case ConfigKey::FileItem:
+                HandleFileItem(parsed.value);
+                break;
+            case ConfigKey::None:
+                break;
+        }
+    }
+
+  private:
+    // The table always has room for one task more than were accepted: a short line leaves an empty slot that
+    // the next accepted line fills, or that stays as an empty last task.
+    void HandleFileItem(std::string_view value) {
+        LogLine(state_, text::kLogGotFileItem);
+        state_.FileItems.ResizeTasks(accepted_ + 1);
+        const std::vector<std::string> fields = SplitTaskFields(value);
+        if (fields.size() < kMinTaskFields) {
+            return;
+        }
+        LogLine(state_, text::kLogFileItemAccepted);
+        StoreTask(state_.FileItems, accepted_, fields);
+        ++accepted_;
+    }
+
+    InstallerState& state_;
+    std::size_t accepted_ = 0;
+};
+
+bool ReportReadFailure(InstallerState& state, Platform& platform, ReadStatus status) {
+    LogLine(state, text::kLogConfigFailed);
+    if (status == ReadStatus::NotFound) {
+        LogDialogLine(state, text::kMsgConfigMissing);
+        platform.dialogs.ShowMessage(text::kMsgConfigMissing, text::kAppTitle, MessageKind::Error);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ReadInstInfo(InstallerState& state, Platform& platform) {
+    LogLine(state, text::kLogReadingConfig);
+    LogLine(state, text::kLogGettingConfigPath);
+    const std::string path = state.AppPath + std::string(kConfigFileName);
+    LogLine(state, text::kLogOpeningConfig);
+    const FileBytes file = platform.textFiles.ReadAll(path);
+    if (file.status != ReadStatus::Ok) {
+        return ReportReadFailure(state, platform, file.status);
+    }
+
+    const std::string content =
+        DecodeConfigBytes(file.bytes, [&](std::string_view ansi) { return platform.textFiles.AnsiToUtf8(ansi); });
+    InstInfoReader reader(state);
+    for (const std::string_view line : SplitLines(content)) {
+        reader.HandleLine(line);
+    }
+    LogLine(state, text::kLogClosingConfig);
+
+    if (state.FlagsPicture.empty()) {
+        state.FlagsPicture = kDefaultPicture;
+        LogLine(state, text::kLogDefaultPicture);
+    }
+    if (state.SetupTitle.empty()) {
+        state.SetupTitle = text::kAppTitle;
+        LogLine(state, text::kLogDefaultTitle);
+    }
+    return ArrayHasElements(state.FileItems);
+}
+
+}  // namespace tessaro

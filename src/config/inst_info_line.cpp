@@ -1,0 +1,55 @@
+#include "config/inst_info_line.h"
+
+#include "config/utf8.h"
+
+namespace tessaro {
+namespace {
+
+// Only the space character counts as a blank here; a tab stays part of the text.
+std::string_view TrimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
+ConfigLine ParseConfigLine(std::string_view line) {
+    const auto firstEquals = line.find('=');
+    if (firstEquals == std::string_view::npos) {
+        return {};
+    }
+    const std::string key = utf8::LowerCase(TrimBlanks(line.substr(0, firstEquals)));
+    std::string_view value = line.substr(firstEquals + 1);
+    value = value.substr(0, value.find('='));
+
+    ConfigLine parsed;
+    if (key == "setuptitle") {
+        parsed.key = ConfigKey::SetupTitle;
+    } else if (key == "flagspicture") {
+        parsed.key = ConfigKey::FlagsPicture;
+    } else if (key == "fileitem") {
+        parsed.key = ConfigKey::FileItem;
+    } else {
+        return {};
+    }
+    parsed.value = std::string(TrimBlanks(value));
+    return parsed;
+}
+
+std::vector<std::string> SplitTaskFields(std::string_view value) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const auto bar = value.find('|', start);
+        fields.emplace_back(value.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start));
+        if (bar == std::string_view::npos) {
+            return fields;
+        }
+        start = bar + 1;
+    }
+}
+
+}  // namespace tessaro

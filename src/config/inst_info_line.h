@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaro {
+
+enum class ConfigKey { None, SetupTitle, FlagsPicture, FileItem };
+
+// One line of InstInfo.ini as the reader understands it.
+struct ConfigLine {
+    ConfigKey key = ConfigKey::None;
+    // The value: the text after the first "=", without outer blanks, cut at a second "=".
+    std::string value;
+};
+
+// The smallest number of "|" fields that makes a "fileitem" line a task.
+inline constexpr std::size_t kMinTaskFields = 4;
+
+// Cuts a line at "=" into key and value. A line without "=", or whose key is none of the three key words
+// (compared after lower-casing; only blanks around it are removed), has ConfigKey::None.
+ConfigLine ParseConfigLine(std::string_view line);
+
+// Cuts a task line at every "|". Fields keep their blanks.
+std::vector<std::string> SplitTaskFields(std::string_view value);
+
+}  // namespace tessaro

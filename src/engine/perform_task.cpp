@@ -1,0 +1,191 @@
+#include "engine/perform_task.h"
+
+#include <optional>
+
+#include "app/texts.h"
+#include "engine/exit_installer.h"
+
+namespace tessaro {
+namespace {
+
+using FolderQuery = Result<std::string> (CorelApplication::*)();
+
+struct TargetToken {
+    std::string_view token;
+    FolderQuery query;
+    std::string_view copyLogLine;
+};
+
+constexpr TargetToken kFolderTokens[] = {
+    {"userdatapath", &CorelApplication::UserDataPath, text::kLogCopyToUserDataPath},
+    {"gmspath", &CorelApplication::GMSPath, text::kLogCopyToGmsPath},
+    {"usergmspath", &CorelApplication::UserGMSPath, text::kLogCopyToUserGmsPath},
+    {"applicationpath", &CorelApplication::ApplicationPath, text::kLogCopyToApplicationPath},
+};
+
+constexpr std::string_view kImportWorkspaceToken = "importworkspace";
+constexpr std::string_view kRequired = "1";
+constexpr int kToolbarAttempts = 3;
+
+const TargetToken* FindFolderToken(std::string_view token) {
+    for (const TargetToken& candidate : kFolderTokens) {
+        if (candidate.token == token) {
+            return &candidate;
+        }
+    }
+    return nullptr;
+}
+
+std::string Concat(std::initializer_list<std::string_view> pieces) {
+    std::string joined;
+    for (const std::string_view piece : pieces) {
+        joined.append(piece);
+    }
+    return joined;
+}
+
+// One task's working values and the steps of each kind. Every step that can fail goes through the run's
+// failure handler; a tolerated failure simply leaves its value absent and the next step runs.
+class TaskAction {
+  public:
+    TaskAction(InstallerState& state, Platform& platform, FailureHandler& handler, std::size_t task)
+        : state_(state),
+          platform_(platform),
+          run_(handler),
+          fileName_(state.FileItems.Field(1, task)),
+          required_(state.FileItems.Field(2, task) == kRequired),
+          target_(state.FileItems.Field(3, task)) {}
+
+    void Copy() {
+        const std::string source = state_.AppPath + fileName_;
+        std::string folder;
+        if (target_ == kImportWorkspaceToken) {
+            ImportWorkspace(source);
+            return;
+        }
+        if (const TargetToken* token = FindFolderToken(target_)) {
+            LogLine(state_, token->copyLogLine);
+            folder = AskFolder(*token);
+        }
+        if (!Exists(source)) {
+            MissingFile(source);
+            return;
+        }
+        if (folder.empty()) {
+            MissingCorelPath(folder);
+            return;
+        }
+        const std::optional<bool> copied = run_.Step(platform_.files.CopyReplacing(source, JoinTargetPath(folder, fileName_)));
+        if (copied == false) {
+            run_.Raise({failure::kCopyFailed, std::string(text::kFailCopy)});
+        }
+    }
+
+    void Delete() {
+        std::string folder;
+        if (const TargetToken* token = FindFolderToken(target_)) {
+            folder = AskFolder(*token);
+        }
+        if (folder.empty()) {
+            LogLine(state_, Concat({text::kLogDeleteFolderMissingHead, folder, text::kLogNotExistTail}));
+            MissingCorelPath(folder);
+            return;
+        }
+        const std::string targetPath = JoinTargetPath(folder, fileName_);
+        LogLine(state_, Concat({text::kLogPreparingDelete, targetPath}));
+        if (!Exists(targetPath)) {
+            LogLine(state_, Concat({text::kLogDeleteFileMissingHead, targetPath, text::kLogNotExistTail}));
+            MissingFile(fileName_);
+            return;
+        }
+        run_.Step(platform_.files.SetNormalAttributes(targetPath));
+        const std::optional<bool> deleted = run_.Step(platform_.files.RemoveFile(targetPath));
+        if (deleted == false) {
+            run_.Raise({failure::kDeleteFailed, std::string(text::kFailDelete)});
+        }
+    }
+
+    void Run() {
+        const std::string programPath = state_.AppPath + fileName_;
+        if (!Exists(programPath)) {
+            LogLine(state_, Concat({text::kLogProgramHead, programPath, text::kLogProgramNotFoundTail}));
+            MissingFile(programPath);
+            return;
+        }
+        const std::string argumentText = target_.empty() ? std::string() : " " + target_;
+        LogLine(state_, Concat({text::kLogPreparingRun, programPath, argumentText}));
+        run_.Step(platform_.files.StartProgram(programPath, argumentText));
+    }
+
+    // The three attempts stand alone: the first usually removes the bar, the other two find none and are
+    // tolerated, so an add-on's toolbar is gone even when CorelDRAW kept a duplicate of it.
+    void RemoveToolbar() {
+        const AutomationRef application = run_.Step(state_.CorelApp.Application()).value_or(nullptr);
+        for (int attempt = 0; attempt < kToolbarAttempts; ++attempt) {
+            LogLine(state_, Concat({text::kLogPreparingToolbarDelete, fileName_}));
+            run_.Step(CorelApplication::DeleteCommandBar(application, fileName_));
+        }
+    }
+
+  private:
+    void ImportWorkspace(const std::string& source) {
+        LogLine(state_, text::kLogPreparingImport);
+        if (!Exists(source)) {
+            MissingFile(source);
+            return;
+        }
+        LogLine(state_, text::kLogWorkspaceExists);
+        run_.Step(state_.CorelApp.ImportWorkspace(source));
+    }
+
+    std::string AskFolder(const TargetToken& token) { return run_.Step((state_.CorelApp.*token.query)()).value_or(""); }
+
+    // An existence test that could not be made counts as "not there".
+    bool Exists(const std::string& path) { return run_.Step(platform_.files.PathExists(path)).value_or(false); }
+
+    void MissingFile(std::string_view path) {
+        if (required_) {
+            FatalMissingFile(state_, platform_, path);
+        }
+    }
+
+    void MissingCorelPath(std::string_view folder) {
+        if (required_) {
+            FatalMissingCorelPath(state_, platform_, folder);
+        }
+    }
+
+    InstallerState& state_;
+    Platform& platform_;
+    FailureHandler& run_;
+    const std::string& fileName_;
+    const bool required_;
+    const std::string& target_;
+};
+
+}  // namespace
+
+std::string JoinTargetPath(std::string_view folder, std::string_view fileName) {
+    std::string path(folder);
+    if (path.empty() || path.back() != '\\') {
+        path += '\\';
+    }
+    path.append(fileName);
+    return path;
+}
+
+void PerformTask(InstallerState& state, Platform& platform, FailureHandler& handler, std::size_t taskIndex) {
+    const std::string& kind = state.FileItems.Field(0, taskIndex);
+    TaskAction action(state, platform, handler, taskIndex);
+    if (kind == "c") {
+        action.Copy();
+    } else if (kind == "k") {
+        action.Delete();
+    } else if (kind == "r") {
+        action.Run();
+    } else if (kind == "m") {
+        action.RemoveToolbar();
+    }
+}
+
+}  // namespace tessaro

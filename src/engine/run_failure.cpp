@@ -1,0 +1,39 @@
+#include "engine/run_failure.h"
+
+#include "app/texts.h"
+
+namespace tessaro {
+
+FailureClass ClassifyFailure(int32_t number) {
+    switch (number) {
+        case 0:
+            return FailureClass::None;
+        case failure::kDllNotLoaded:
+        case failure::kInvalidArgument:
+            return FailureClass::Tolerated;
+        case failure::kCorelNotRegistered:
+            return FailureClass::CorelMissing;
+        case failure::kNoAutomation:
+            return FailureClass::CorelObjectFailed;
+        default:
+            return FailureClass::Unexpected;
+    }
+}
+
+std::string FailureNumberText(int32_t number) {
+    return std::to_string(number);
+}
+
+void FailureHandler::Raise(const RunFailure& failure) {
+    // A failure that arrives without a number must never reach the report as "no failure", which would
+    // tell the user the installation succeeded.
+    if (failure.number == 0) {
+        throw RunAborted{{failure::kUnspecified, failure.description}};
+    }
+    if (ClassifyFailure(failure.number) != FailureClass::Tolerated) {
+        throw RunAborted{failure};
+    }
+    LogLine(state_, std::string(text::kLogToleratedFailure) + FailureNumberText(failure.number));
+}
+
+}  // namespace tessaro

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/host_services.h"
+
+namespace tessaro {
+
+// The install log "c:\Tessaro.log": one time-stamped line per step, appended, in the ANSI code page.
+// A log that cannot be opened writes nothing; the installer runs on without it.
+class ClassLog {
+  public:
+    static constexpr std::string_view kPath = "c:\\Tessaro.log";
+
+    // Opens the file for appending and writes the header line.
+    ClassLog(TextFiles& files, Clock& clock);
+    ClassLog(const ClassLog&) = delete;
+    ClassLog& operator=(const ClassLog&) = delete;
+
+    void Begin(std::string_view ActionMessage);
+
+  private:
+    Clock& clock_;
+    std::unique_ptr<LineWriter> file_;
+    std::string actionMessage_;
+};
+
+}  // namespace tessaro
