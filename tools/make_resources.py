@@ -22,8 +22,7 @@ VGA = [
     (0x80, 0x80, 0x80), (0xFF, 0x00, 0x00), (0x00, 0xFF, 0x00), (0xFF, 0xFF, 0x00),
     (0x00, 0x00, 0xFF), (0xFF, 0x00, 0xFF), (0x00, 0xFF, 0xFF), (0xFF, 0xFF, 0xFF),
 ]
-BLACK, OLIVE, TEAL, SILVER, GRAY, YELLOW, AQUA, WHITE = 0, 3, 6, 7, 8, 11, 14, 15
-MAROON, FUCHSIA = 1, 13
+BLACK, MAROON, OLIVE, SILVER, GRAY, YELLOW, WHITE = 0, 1, 3, 7, 8, 11, 15
 
 
 # ----------------------------------------------------------------------------------------------------------------
@@ -88,15 +87,8 @@ class Face:
                 return self.outline, self.outline_index, 2.5
         for pts, colour, index in self.decor:
             if in_convex(x, y, pts):
-                return colour, pick(index, x, y), 1.0
-        return self.colour, pick(self.index, x, y), 1.0
-
-
-def pick(index, x, y):
-    """A palette index, or a checkerboard of two for an in-between shade in 16 colours."""
-    if isinstance(index, tuple):
-        return index[(int(x) + int(y)) % 2]
-    return index
+                return colour, index, 1.0
+        return self.colour, self.index, 1.0
 
 
 # ----------------------------------------------------------------------------------------------------------------
@@ -549,10 +541,9 @@ def banner():
     title = Text("Tessaro", 22, 58, 3.9, 1.85, 1.0, slant=0.21)
     shadow = Text("Tessaro", 24, 60, 3.9, 1.85, 1.0, slant=0.21)
     version = Text("Version 1.0", 0, 58, 1.05, 1.45, 1.0)
-    l, _, r, _ = title.pixel_bounds()
-    version.x0 = r + 10
-    vl, _, vr, _ = version.pixel_bounds()
-    assert vr < ox - 4, "version line runs into the artwork"
+    version.x0 = title.pixel_bounds()[2] + 10
+    if version.pixel_bounds()[2] >= ox - 4:
+        raise SystemExit("the version line runs into the artwork; shrink the text or move the art")
 
     for text, colour, strength in ((shadow, (4, 36, 36), 0.55), (title, (244, 250, 247), 1.0),
                                    (version, (160, 212, 204), 1.0)):
