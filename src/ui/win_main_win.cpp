@@ -1,0 +1,92 @@
+// The program's entry point on Windows: it builds the platform services, runs the start-up procedure and then
+// the window's message loop.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "app/main.h"
+#include "platform/win32/automation_win.h"
+#include "platform/win32/clock_win.h"
+#include "platform/win32/com_win.h"
+#include "platform/win32/dialogs_win.h"
+#include "platform/win32/file_services_win.h"
+#include "platform/win32/process_services_win.h"
+#include "platform/win32/startup_services_win.h"
+#include "platform/win32/text_files_win.h"
+#include "ui/frm_main_win.h"
+#include "ui/program_control_win.h"
+
+namespace tessaro {
+namespace {
+
+// An installer is often run from a Downloads folder full of other people's files: libraries load from the system
+// folder only, never from the program's own folder or the current one.
+void RestrictLibrarySearch() {
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetDllDirectoryW(L"");
+    HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
+}
+
+// The tool tip needs the common controls registered. Linking comctl32 would put a DLL that is not a KnownDLL
+// in the import table, so it is loaded by hand, from the system folder (or the side-by-side store the
+// manifest names).
+void InitCommonControls() {
+    HMODULE comctl = LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (comctl == nullptr) {
+        return;
+    }
+    using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    const auto init = reinterpret_cast<InitFunction>(
+        reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
+    if (init != nullptr) {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+        init(&controls);
+    }
+}
+
+int RunMessageLoop(HWND window) {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageW(window, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+int RunInstaller(HINSTANCE instance) {
+    RestrictLibrarySearch();
+    win::ComInit com;
+    InitCommonControls();
+
+    StartupServicesWin startup;
+    TextFilesWin textFiles;
+    ClockWin clock;
+    DialogsWin dialogs;
+    ProgramControlWin program;
+    FileServicesWin files;
+    ProcessServicesWin processes;
+    AutomationServicesWin automation;
+    Platform platform{startup, textFiles, clock, dialogs, program, files, processes, automation};
+
+    InstallerState state;
+    std::unique_ptr<FrmMain> frmMain;
+    const StartOutcome outcome = Main(state, platform, [&] {
+        frmMain = std::make_unique<FrmMain>(instance, state, platform, dialogs);
+        frmMain->Create();
+    });
+    if (outcome != StartOutcome::Running || !frmMain || frmMain->hwnd() == nullptr) {
+        return state.exitStatus;
+    }
+    return RunMessageLoop(frmMain->hwnd());
+}
+
+}  // namespace
+}  // namespace tessaro
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    return tessaro::RunInstaller(instance);
+}
