@@ -12,8 +12,8 @@ namespace tessaro {
 // How the program ends, for the scripts and deployment tools that start it.
 enum ExitStatus : int {
     kExitInstalled = 0,
-    kExitFailed = 1,        // an error box, a fatal message or an unusable configuration
-    kExitClosed = 2,        // the window was closed without an install run
+    kExitFailed = 1,  // an error box, a fatal message or an unusable configuration
+    kExitClosed = 2,  // the window was closed without an install run
     kExitAlreadyRunning = 3,
 };
 

@@ -75,7 +75,8 @@ class TaskAction {
             MissingCorelPath(folder);
             return;
         }
-        const std::optional<bool> copied = run_.Step(platform_.files.CopyReplacing(source, JoinTargetPath(folder, fileName_)));
+        const std::optional<bool> copied =
+            run_.Step(platform_.files.CopyReplacing(source, JoinTargetPath(folder, fileName_)));
         if (copied == false) {
             run_.Raise({failure::kCopyFailed, std::string(text::kFailCopy)});
         }

@@ -16,7 +16,7 @@ inline constexpr int32_t kCorelNotRegistered = 429;
 inline constexpr int32_t kNoAutomation = 430;
 inline constexpr int32_t kCopyFailed = -2147221503;    // 0x80040001
 inline constexpr int32_t kDeleteFailed = -2147221502;  // 0x80040002
-inline constexpr int32_t kUnspecified = -2147467259;    // 0x80004005
+inline constexpr int32_t kUnspecified = -2147467259;   // 0x80004005
 }  // namespace failure
 
 // What the install run does with a failure is decided by its number alone.

@@ -38,8 +38,8 @@ void InitCommonControls() {
         return;
     }
     using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    const auto init = reinterpret_cast<InitFunction>(
-        reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
+    const auto init =
+        reinterpret_cast<InitFunction>(reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
     if (init != nullptr) {
         INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
         init(&controls);

@@ -9,6 +9,8 @@
 //   sleep:<ms>                  waits
 //   running:<exe name>          tells whether a process of that name runs
 //   waitgone:<exe name>:<ms>    waits up to <ms> for every process of that name to end
+//   window:<title>              tells whether a visible top-level window has that title, and whose it is
+//   close:<title>               asks the top-level window of that title to close (WM_CLOSE)
 // A path is segments joined by "."; "Name(arg)" passes arg to Name in the same call, "Name[arg]" reads Name and
 // then its default member with arg, "Name()" calls without arguments. "#12" is the number 12, anything else text.
 
@@ -192,6 +194,20 @@ class Client {
             }
             return "gone";
         }
+        if (step.starts_with(L"window:")) {
+            const HWND window = FindWindowW(nullptr, std::wstring(step.substr(7)).c_str());
+            if (window == nullptr) {
+                return "no window";
+            }
+            DWORD processId = 0;
+            GetWindowThreadProcessId(window, &processId);
+            return std::string(IsWindowVisible(window) ? "visible" : "hidden") + " window, pid " +
+                   std::to_string(processId) + " (" + ProcessName(processId) + ")";
+        }
+        if (step.starts_with(L"close:")) {
+            const HWND window = FindWindowW(nullptr, std::wstring(step.substr(6)).c_str());
+            return window != nullptr && PostMessageW(window, WM_CLOSE, 0, 0) ? "close posted" : "no window";
+        }
         if (!application_) {
             return "! no application object";
         }
@@ -322,6 +338,19 @@ class Client {
             result.Get()->vt = VT_EMPTY;
         }
         return "! empty path";
+    }
+
+    static std::string ProcessName(DWORD processId) {
+        const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof(entry);
+        for (BOOL more = snapshot.Valid() && Process32FirstW(snapshot.Get(), &entry); more;
+             more = Process32NextW(snapshot.Get(), &entry)) {
+            if (entry.th32ProcessID == processId) {
+                return Narrow(entry.szExeFile);
+            }
+        }
+        return "?";
     }
 
     static std::optional<DWORD> FindProcess(std::wstring_view exeName) {

@@ -20,9 +20,16 @@ TEST(ConfigText, ByteOrderMarksChooseTheEncodingAndAreNotText) {
 }
 
 TEST(ConfigText, BrokenEncodingsNeverFailAndStayValidUtf8) {
-    EXPECT_EQ(DecodeConfigBytes("\xEF\xBB\xBF" "a\xFF" "b", TagAnsi), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(DecodeConfigBytes("\xEF\xBB\xBF"
+                                "a\xFF"
+                                "b",
+                                TagAnsi),
+              "a\xEF\xBF\xBD"
+              "b");
     // A lone high surrogate, then an odd last byte.
-    EXPECT_EQ(DecodeConfigBytes(std::string("\xFF\xFE\x00\xD8\x41\x00\x42", 7), TagAnsi), "\xEF\xBF\xBD" "A");
+    EXPECT_EQ(DecodeConfigBytes(std::string("\xFF\xFE\x00\xD8\x41\x00\x42", 7), TagAnsi),
+              "\xEF\xBF\xBD"
+              "A");
     // A surrogate pair (U+1F600).
     EXPECT_EQ(DecodeConfigBytes(std::string("\xFF\xFE\x3D\xD8\x00\xDE", 6), TagAnsi), "\xF0\x9F\x98\x80");
     EXPECT_EQ(utf8::Sanitize(std::string("a\0b", 3)), std::string("a\0b", 3));
@@ -41,7 +48,10 @@ TEST(ConfigText, LowerCaseCoversTheScriptsMakersTypeAndLeavesChineseAlone) {
     EXPECT_EQ(utf8::LowerCase("ÀÉÖØÞ×"), "àéöøþ×");
     EXPECT_EQ(utf8::LowerCase("ΑΩ ЖЁ ĀŁ ＡＺ"), "αω жё āł ａｚ");
     EXPECT_EQ(utf8::LowerCase("安装C"), "安装c");
-    EXPECT_EQ(utf8::LowerCase("\xFF" "A"), "\xFF" "a");
+    EXPECT_EQ(utf8::LowerCase("\xFF"
+                              "A"),
+              "\xFF"
+              "a");
 }
 
 TEST(ConfigLine, KeysAreCaseInsensitiveAndValuesLoseOnlyOuterBlanks) {

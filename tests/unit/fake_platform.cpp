@@ -44,15 +44,22 @@ class FakeCorelObject final : public AutomationObject, public std::enable_shared
             return *failure;
         }
         if (kind_ == FakeObjectKind::Application) {
-            if (member == "UserDataPath") return AutomationValue(corel.userDataPath);
-            if (member == "Path") return AutomationValue(corel.applicationPath);
-            if (member == "GMSManager") return AutomationValue(Make(FakeObjectKind::GMSManager, "GMSManager."));
-            if (member == "Application") return AutomationValue(Make(FakeObjectKind::Application, "Application."));
-            if (member == "CommandBars") return AutomationValue(Make(FakeObjectKind::CommandBars, "CommandBars."));
+            if (member == "UserDataPath")
+                return AutomationValue(corel.userDataPath);
+            if (member == "Path")
+                return AutomationValue(corel.applicationPath);
+            if (member == "GMSManager")
+                return AutomationValue(Make(FakeObjectKind::GMSManager, "GMSManager."));
+            if (member == "Application")
+                return AutomationValue(Make(FakeObjectKind::Application, "Application."));
+            if (member == "CommandBars")
+                return AutomationValue(Make(FakeObjectKind::CommandBars, "CommandBars."));
         }
         if (kind_ == FakeObjectKind::GMSManager) {
-            if (member == "GMSPath") return AutomationValue(corel.gmsPath);
-            if (member == "UserGMSPath") return AutomationValue(corel.userGmsPath);
+            if (member == "GMSPath")
+                return AutomationValue(corel.gmsPath);
+            if (member == "UserGMSPath")
+                return AutomationValue(corel.userGmsPath);
         }
         return RunFailure{-2147352570, "未知名称。"};
     }
@@ -115,8 +122,7 @@ class FakeCorelObject final : public AutomationObject, public std::enable_shared
 
 }  // namespace
 
-FakePlatform::FakePlatform()
-    : platform_{*this, *this, *this, *this, *this, *this, *this, *this} {}
+FakePlatform::FakePlatform() : platform_{*this, *this, *this, *this, *this, *this, *this, *this} {}
 
 std::string FakePlatform::Key(const std::string& path) {
     return utf8::LowerCase(path);

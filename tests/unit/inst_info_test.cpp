@@ -71,11 +71,12 @@ TEST_F(ReadInstInfoTest, NoTaskLineMeansNoWindowButDefaultsAreApplied) {
 }
 
 TEST_F(ReadInstInfoTest, TheRoadOfOneInstall) {
-    EXPECT_TRUE(Read("[Tessaro]\r\n"
-                     "SETUPTITLE = 我的插件 安装\r\n"
-                     "flagspicture=cover.bmp\r\n"
-                     "FileItem = C|macros.gms|1|GMSPath|正在复制宏文件...\r\n"
-                     "fileitem=m|MyBar||\r\n"));
+    EXPECT_TRUE(
+        Read("[Tessaro]\r\n"
+             "SETUPTITLE = 我的插件 安装\r\n"
+             "flagspicture=cover.bmp\r\n"
+             "FileItem = C|macros.gms|1|GMSPath|正在复制宏文件...\r\n"
+             "fileitem=m|MyBar||\r\n"));
     EXPECT_EQ(state.SetupTitle, "我的插件 安装");
     EXPECT_EQ(state.FlagsPicture, "cover.bmp");
     ASSERT_EQ(state.FileItems.TaskCount(), 2u);
@@ -107,9 +108,10 @@ TEST_F(ReadInstInfoTest, OnlyShortLinesGiveExactlyOneEmptyTask) {
 }
 
 TEST_F(ReadInstInfoTest, FieldRulesCaseBlanksExtraFieldsAndSecondEquals) {
-    EXPECT_TRUE(Read("fileitem=C |File.GMS| 1|GmsPath |Cap|extra|more\r\n"
-                     "fileitem=r|tool.exe|1|/S\r\n"
-                     "fileitem=c|a.gms|1|gmspath|x=y|z\r\n"));
+    EXPECT_TRUE(
+        Read("fileitem=C |File.GMS| 1|GmsPath |Cap|extra|more\r\n"
+             "fileitem=r|tool.exe|1|/S\r\n"
+             "fileitem=c|a.gms|1|gmspath|x=y|z\r\n"));
     EXPECT_EQ(Task(0), (std::vector<std::string>{"c ", "File.GMS", " 1", "gmspath ", "Cap"}));
     EXPECT_EQ(Task(1), (std::vector<std::string>{"r", "tool.exe", "1", "/s", ""})) << "four fields make a task";
     EXPECT_EQ(Task(2), (std::vector<std::string>{"c", "a.gms", "1", "gmspath", "x"}));

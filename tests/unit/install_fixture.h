@@ -19,8 +19,8 @@ class InstallFixture : public ::testing::Test {
 
     InstallFixture() {
         fake.AddFolder("C:\\addon");
-        for (const std::string& folder : {fake.corel.userDataPath, fake.corel.gmsPath, fake.corel.userGmsPath,
-                                          fake.corel.applicationPath}) {
+        for (const std::string& folder :
+             {fake.corel.userDataPath, fake.corel.gmsPath, fake.corel.userGmsPath, fake.corel.applicationPath}) {
             fake.AddFolder(folder);
         }
     }

@@ -20,12 +20,12 @@ TEST_F(InstallRunTest, TheRoadOfOneInstallInOrder) {
 
     EXPECT_EQ(StartAndInstall(kRoadOfOneInstall), 0);
 
-    EXPECT_EQ(RunLog(), (Lines{"已点击安装按钮", "显示关闭 CorelDRAW 软件警告", "设置安装按钮无效", "改变按钮标题",
-                               "停止运行 CorelDRAW.exe", "改变按钮标题", "创建 CorelDRAW 对象", "隐藏 CorelDRAW 对象",
-                               "创建文件系统控件", "开始分析安装任务", "准备复制文件到 GMSPath",
-                               "准备删除工具栏：MyBar", "准备删除工具栏：MyBar", "发生错误，代码：-2147024809",
-                               "准备删除工具栏：MyBar", "发生错误，代码：-2147024809", "对话框：安装成功！",
-                               "销毁 CorelDRAW 对象", "安装程序退出"}));
+    EXPECT_EQ(RunLog(),
+              (Lines{"已点击安装按钮", "显示关闭 CorelDRAW 软件警告", "设置安装按钮无效", "改变按钮标题",
+                     "停止运行 CorelDRAW.exe", "改变按钮标题", "创建 CorelDRAW 对象", "隐藏 CorelDRAW 对象",
+                     "创建文件系统控件", "开始分析安装任务", "准备复制文件到 GMSPath", "准备删除工具栏：MyBar",
+                     "准备删除工具栏：MyBar", "发生错误，代码：-2147024809", "准备删除工具栏：MyBar",
+                     "发生错误，代码：-2147024809", "对话框：安装成功！", "销毁 CorelDRAW 对象", "安装程序退出"}));
     EXPECT_EQ(fake.Content("C:\\Corel\\GMS\\macros.gms"), "new macros");
     EXPECT_EQ(fake.corel.commandBars, (std::vector<std::string>{"Standard"}));
     EXPECT_EQ(fake.terminated, (std::vector<uint32_t>{42})) << "only the first CorelDRAW, whatever its letter case";
@@ -36,11 +36,20 @@ TEST_F(InstallRunTest, TheRoadOfOneInstallInOrder) {
                      "Visible=False", "Quit"}));
 
     // What the user saw, in order: the confirmation, the button's progress, the final box.
-    const Lines expectedEvents{"box:将要强制关闭正在运行的所有 CorelDRAW 软件！\r\n请保存您的工作并退出 CorelDRAW，以免造成损失。",
-                               "enabled:0", "caption:正在初始化，请稍候...", "terminate:42", "pause:10000",
-                               "caption:正在检查 CorelDRAW X3...", "create:CorelDRAW.Application.13",
-                               "caption:正在复制宏文件...", "copy:C:\\addon\\macros.gms>C:\\Corel\\GMS\\macros.gms",
-                               "caption:正在安装，请稍候...", "caption:安装过程结束！", "box:安装成功！", "end:0"};
+    const Lines expectedEvents{
+        "box:将要强制关闭正在运行的所有 CorelDRAW 软件！\r\n请保存您的工作并退出 CorelDRAW，以免造成损失。",
+        "enabled:0",
+        "caption:正在初始化，请稍候...",
+        "terminate:42",
+        "pause:10000",
+        "caption:正在检查 CorelDRAW X3...",
+        "create:CorelDRAW.Application.13",
+        "caption:正在复制宏文件...",
+        "copy:C:\\addon\\macros.gms>C:\\Corel\\GMS\\macros.gms",
+        "caption:正在安装，请稍候...",
+        "caption:安装过程结束！",
+        "box:安装成功！",
+        "end:0"};
     Lines userEvents;
     for (const std::string& event : fake.events) {
         if (!event.starts_with("corel:")) {
@@ -83,7 +92,10 @@ TEST_F(InstallRunTest, ReportClassesAndTheirMessages) {
          "创建 CorelDRAW X3 程序对象时发生错误，代码：430"},
         {"copy refused", [](testing::FakePlatform& f) { f.copyRefused = true; },
          "发生意外错误，无法复制文件到目标位置。代码：-2147221503"},
-        {"server failure", [](testing::FakePlatform& f) { f.corel.failures["Visible=False"] = {-2147417848, "对象已与其客户端断开连接。"}; },
+        {"server failure",
+         [](testing::FakePlatform& f) {
+             f.corel.failures["Visible=False"] = {-2147417848, "对象已与其客户端断开连接。"};
+         },
          "发生意外错误，对象已与其客户端断开连接。。代码：-2147417848"},
     };
     for (const Case& c : cases) {
@@ -102,8 +114,8 @@ TEST_F(InstallRunTest, ReportClassesAndTheirMessages) {
         const Lines log = fresh.LogMessages();
         EXPECT_EQ(log.at(log.size() - 3), std::string("对话框：") + c.message) << c.name;
         EXPECT_EQ(fresh.events.back(), "end:1") << c.name;
-        EXPECT_EQ(std::count(fresh.events.begin(), fresh.events.end(),
-                             "copy:C:\\addon\\b.gms>C:\\Corel\\GMS\\b.gms"), 0)
+        EXPECT_EQ(std::count(fresh.events.begin(), fresh.events.end(), "copy:C:\\addon\\b.gms>C:\\Corel\\GMS\\b.gms"),
+                  0)
             << c.name << ": no task runs after the failure";
     }
 }
@@ -126,7 +138,8 @@ TEST_F(InstallRunTest, UnknownKindsOnlyChangeTheCaption) {
     const Lines captions = [&] {
         Lines found;
         for (const std::string& e : fake.events) {
-            if (e.starts_with("caption:")) found.push_back(e.substr(8));
+            if (e.starts_with("caption:"))
+                found.push_back(e.substr(8));
         }
         return found;
     }();

@@ -28,9 +28,9 @@ TEST_F(PerformTaskTest, CopyToEveryFolderTokenWithItsLogLine) {
                                "C:\\Corel\\Programs\\a.gms"}) {
         EXPECT_EQ(fake.Content(target), "A") << target;
     }
-    EXPECT_EQ(TaskLog(), (Lines{"准备复制文件到 UserDataPath", "准备复制文件到 GMSPath", "准备复制文件到 UserGMSPath",
-                                "准备复制文件到 Application.Path", "对话框：安装成功！", "销毁 CorelDRAW 对象",
-                                "安装程序退出"}));
+    EXPECT_EQ(TaskLog(),
+              (Lines{"准备复制文件到 UserDataPath", "准备复制文件到 GMSPath", "准备复制文件到 UserGMSPath",
+                     "准备复制文件到 Application.Path", "对话框：安装成功！", "销毁 CorelDRAW 对象", "安装程序退出"}));
 }
 
 TEST_F(PerformTaskTest, RequiredCopyChecksTheSourceBeforeTheFolder) {
@@ -113,9 +113,9 @@ TEST_F(PerformTaskTest, DeleteResetsAttributesFirstAndLogsTheTarget) {
 TEST_F(PerformTaskTest, RequiredDeleteOfAMissingFileNamesFieldOneAlone) {
     EXPECT_EQ(StartAndInstall("fileitem=k|old.gms|1|usergmspath\r\n"), 1);
     EXPECT_EQ(LastBox(), "缺少安装必需的文件，文件(old.gms)不存在。\r\n请联系软件作者寻求帮助。");
-    EXPECT_EQ(TaskLog(), (Lines{"准备删除： C:\\Corel\\User GMS\\old.gms",
-                                "删除文件失败：文件 C:\\Corel\\User GMS\\old.gms 不存在", "销毁 CorelDRAW 对象",
-                                "安装程序退出"}));
+    EXPECT_EQ(TaskLog(),
+              (Lines{"准备删除： C:\\Corel\\User GMS\\old.gms",
+                     "删除文件失败：文件 C:\\Corel\\User GMS\\old.gms 不存在", "销毁 CorelDRAW 对象", "安装程序退出"}));
 }
 
 TEST_F(PerformTaskTest, DeleteWithAnEmptyFolderAsksWithoutLogLine) {

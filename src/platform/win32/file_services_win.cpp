@@ -53,7 +53,7 @@ Status FileServicesWin::StartProgram(const std::string& programPath, const std::
     if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &info)) {
         const HRESULT hr = win::LastErrorResult();
-        return RunFailure{static_cast<int32_t>(hr), win::ErrorText(hr)};
+        return RunFailure{static_cast<int32_t>(hr), win::ErrorText(hr, "无法启动程序")};
     }
     // We do not wait for the program, so neither handle is of any further use.
     win::UniqueHandleNull process(info.hProcess);

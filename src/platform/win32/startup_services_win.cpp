@@ -50,8 +50,8 @@ std::wstring StartupServicesWin::FolderOf(std::wstring_view programPath) {
     return std::wstring(folder);
 }
 
-std::string StartupServicesWin::ProgramFolder() {
-    std::wstring path(MAX_PATH, L'\0');
+std::wstring StartupServicesWin::ModuleFileName(DWORD initialCapacity) {
+    std::wstring path(initialCapacity > 0 ? initialCapacity : MAX_PATH, L'\0');
     for (;;) {
         const DWORD capacity = static_cast<DWORD>(path.size());
         const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), capacity);
@@ -61,11 +61,14 @@ std::string StartupServicesWin::ProgramFolder() {
         // A full buffer means the path was cut short (XP does not even say so through GetLastError).
         if (length < capacity || capacity >= kMaxModulePath) {
             path.resize(length);
-            break;
+            return path;
         }
         path.resize(static_cast<size_t>(capacity) * 2);
     }
-    return win::WideToUtf8(FolderOf(path));
+}
+
+std::string StartupServicesWin::ProgramFolder() {
+    return win::WideToUtf8(FolderOf(ModuleFileName()));
 }
 
 std::string StartupServicesWin::ArgumentText() {

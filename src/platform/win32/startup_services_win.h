@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +23,8 @@ class StartupServicesWin final : public StartupServices {
     static std::wstring ArgumentsOf(std::wstring_view commandLine);
     // The folder part of a full program path: no trailing separator except for a drive root ("C:\").
     static std::wstring FolderOf(std::wstring_view programPath);
+    // The program's full path; the buffer starts at initialCapacity characters and grows until the path fits.
+    static std::wstring ModuleFileName(DWORD initialCapacity = MAX_PATH);
 
   private:
     win::UniqueHandleNull instanceMutex_;

@@ -74,7 +74,7 @@ std::string SystemMessageText(DWORD code) {
     return WideToUtf8(text);
 }
 
-std::string ErrorText(HRESULT hr) {
+std::string ErrorText(HRESULT hr, std::string_view fallback) {
     const DWORD code = static_cast<DWORD>(hr);
     std::string text = SystemMessageText(code);
     // Some systems only know a Win32 error by its plain number, not by its HRESULT form.
@@ -82,7 +82,7 @@ std::string ErrorText(HRESULT hr) {
         text = SystemMessageText(HRESULT_CODE(hr));
     }
     if (text.empty()) {
-        text = "自动化错误";
+        text = fallback;
     }
     return text;
 }

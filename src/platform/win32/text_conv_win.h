@@ -19,8 +19,8 @@ std::string WideToAnsi(std::wstring_view wide);
 // system has none.
 std::string SystemMessageText(DWORD code);
 
-// Like SystemMessageText, but never empty.
-std::string ErrorText(HRESULT hr);
+// Like SystemMessageText for an HRESULT, but never empty: the fallback stands in when the system has no text.
+std::string ErrorText(HRESULT hr, std::string_view fallback = "自动化错误");
 
 // The HRESULT for the calling thread's last Win32 error (E_FAIL when the failing call left none).
 HRESULT LastErrorResult();
