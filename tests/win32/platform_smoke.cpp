@@ -869,6 +869,93 @@ void CheckDialogs() {
     }
 }
 
+// Against the CorelDRAW stand-in (tools/corel_standin): a real out-of-process server, registered here, told by its
+// ini file how to answer.
+void CheckStandin(const std::wstring& standinExe) {
+    const std::wstring standinDir = standinExe.substr(0, standinExe.rfind(L'\\'));
+    const std::wstring ini = standinDir + L"\\CorelDRW.ini";
+    const std::wstring journal = standinDir + L"\\CorelDRW.journal";
+    const DWORD registered = RunAndWait(standinExe.c_str(), L"\"" + standinExe + L"\" /RegServer", L"");
+    Check(registered == 0, "stand-in: /RegServer", "exit " + std::to_string(registered));
+    AutomationServicesWin automation;
+    const std::string progId = "CorelDRAW.Application.13";
+
+    WriteBytes(ini,
+               "CommandBars=Standard|Toolbox\r\nFail.UserDataPath=5\r\nFailText.UserDataPath=拒绝访问用户数据\r\n");
+    ::DeleteFileW(journal.c_str());
+    {
+        auto created = automation.CreateObject(progId);
+        Check(created.ok(), "stand-in: CreateObject",
+              created ? "" : Describe(Result<AutomationValue>(created.failure())));
+        if (created) {
+            AutomationRef corel = created.value();
+            Check(Describe(corel->Get("Visible")) == "bool:false", "stand-in: Get Visible",
+                  Describe(corel->Get("Visible")));
+            Check(corel->Put("Visible", true).ok() && Describe(corel->Get("visible")) == "bool:true",
+                  "stand-in: Put Visible");
+            std::vector<AutomationValue> missing{std::string("NoSuchBar")};
+            auto notFound = corel->Get("CommandBars", missing);
+            Check(!notFound && notFound.failure().number == -2147024809 &&
+                      notFound.failure().description == "找不到命令栏“NoSuchBar”",
+                  "stand-in: EXCEPINFO E_INVALIDARG", Describe(notFound));
+            auto failed = corel->Get("UserDataPath");
+            Check(!failed && failed.failure().number == 5 && failed.failure().description == "拒绝访问用户数据",
+                  "stand-in: EXCEPINFO scode 5 with text", Describe(failed));
+            auto bars = corel->Get("CommandBars");
+            std::string name = "?";
+            if (bars && std::holds_alternative<AutomationRef>(bars.value())) {
+                std::vector<AutomationValue> key{std::string("toolbox")};
+                auto bar = std::get<AutomationRef>(bars.value())->Get("", key);
+                if (bar && std::holds_alternative<AutomationRef>(bar.value())) {
+                    name = Describe(std::get<AutomationRef>(bar.value())->Get("Name"));
+                }
+            }
+            Check(name == "string:Toolbox", "stand-in: CommandBars default member, then Name", name);
+            std::vector<AutomationValue> workspace{std::string("C:\\带 空格\\my.cdws")};
+            Check(corel->Call("ImportWorkspace", workspace).ok(), "stand-in: Call ImportWorkspace");
+            auto bogus = corel->Get("Bogus");
+            Check(!bogus && bogus.failure().number == static_cast<int32_t>(DISP_E_UNKNOWNNAME),
+                  "stand-in: unknown name", Describe(bogus));
+            Check(corel->Call("Quit").ok(), "stand-in: Call Quit");
+        }
+    }
+    ::Sleep(1000);
+    const std::string lines = ReadBytes(journal);
+    Check(lines.find("ImportWorkspace C:\\带 空格\\my.cdws\r\n") != std::string::npos &&
+              lines.find("Visible=True\r\n") != std::string::npos &&
+              lines.find("CommandBars(toolbox).Name\r\n") != std::string::npos,
+          "stand-in: journal shows the calls as made");
+    Info("stand-in journal: " + Shown(lines));
+
+    WriteBytes(ini, "NoDispatch=1\r\n");
+    auto noDispatch = automation.CreateObject(progId);
+    Check(!noDispatch && noDispatch.failure().number == 430 &&
+              noDispatch.failure().description == "类不支持自动化或不支持期望的接口",
+          "stand-in: no IDispatch is 430",
+          noDispatch ? "ok?" : Describe(Result<AutomationValue>(noDispatch.failure())));
+    ::Sleep(1000);
+
+    WriteBytes(ini, "DieOn=Path\r\n");
+    {
+        auto created = automation.CreateObject(progId);
+        if (created) {
+            AutomationRef corel = created.value();
+            auto died = corel->Get("Path");
+            Check(!died && died.failure().number == static_cast<int32_t>(0x800706BE) &&
+                      !died.failure().description.empty(),
+                  "stand-in: the call during which the server dies", Describe(died));
+            auto gone = corel->Get("Visible");
+            Check(!gone && gone.failure().number == static_cast<int32_t>(0x800706BA) &&
+                      !gone.failure().description.empty(),
+                  "stand-in: a call to a dead server", Describe(gone));
+        } else {
+            Check(false, "stand-in: CreateObject for DieOn", Describe(Result<AutomationValue>(created.failure())));
+        }
+    }
+    ::DeleteFileW(ini.c_str());
+    RunAndWait(standinExe.c_str(), L"\"" + standinExe + L"\" /UnregServer", L"");
+}
+
 int Driver() {
     const std::wstring dir = SmokeDir();
     EnsureFolder(dir);
@@ -887,6 +974,9 @@ int Driver() {
     CheckProcesses();
     CheckAutomationFake();
     CheckAutomationServices();
+    if (const std::wstring standin = Env(L"TESSARO_SMOKE_STANDIN"); !standin.empty()) {
+        CheckStandin(standin);
+    }
     if (!Env(L"TESSARO_SMOKE_DIALOGS").empty()) {
         CheckDialogs();
     }

@@ -1,11 +1,13 @@
 #!/bin/sh
 # Runs platform_smoke.exe (64-bit) under Wine and checks from the Linux side what it left on disk.
-#   tests/win32/run_platform_smoke.sh build/win64/platform_smoke.exe
+#   tests/win32/run_platform_smoke.sh build/win64/platform_smoke.exe [build/win64/CorelDRW.exe]
+# With the CorelDRAW stand-in given, the automation layer is also tried against that out-of-process server.
 # WINEPREFIX picks the prefix (default /tmp/tessaro-smoke-prefix). With DISPLAY set to a running X server and
 # TESSARO_SMOKE_DIALOGS=1 the message boxes are tested too.
 set -eu
 
-exe=${1:?usage: $0 path/to/platform_smoke.exe}
+exe=${1:?usage: $0 path/to/platform_smoke.exe [path/to/CorelDRW.exe]}
+standin=${2:-}
 export WINEPREFIX="${WINEPREFIX:-/tmp/tessaro-smoke-prefix}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=-all
@@ -23,6 +25,11 @@ dir="$WINEPREFIX/drive_c/tessaro-smoke"
 rm -rf "$dir"
 mkdir -p "$dir/bin"
 cp "$exe" "$dir/bin/platform_smoke.exe"
+if [ -n "$standin" ]; then
+    mkdir -p "$dir/corel"
+    cp "$standin" "$dir/corel/CorelDRW.exe"
+    export TESSARO_SMOKE_STANDIN='C:\tessaro-smoke\corel\CorelDRW.exe'
+fi
 
 out=$(mktemp)
 status=0
