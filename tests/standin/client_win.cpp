@@ -9,7 +9,8 @@
 //   sleep:<ms>                  waits
 //   running:<exe name>          tells whether a process of that name runs
 //   waitgone:<exe name>:<ms>    waits up to <ms> for every process of that name to end
-//   window:<title>              tells whether a visible top-level window has that title, and whose it is
+//   window:<title>              tells whether a top-level window has that title (waiting up to 10 s), and whose
+//                               it is
 //   close:<title>               asks the top-level window of that title to close (WM_CLOSE)
 // A path is segments joined by "."; "Name(arg)" passes arg to Name in the same call, "Name[arg]" reads Name and
 // then its default member with arg, "Name()" calls without arguments. "#12" is the number 12, anything else text.
@@ -30,6 +31,8 @@
 #include "raii_win.h"
 
 namespace {
+
+constexpr DWORD kWindowWaitMs = 10000;
 
 using corel_standin::ComApartment;
 using corel_standin::ComPtr;
@@ -195,7 +198,13 @@ class Client {
             return "gone";
         }
         if (step.starts_with(L"window:")) {
-            const HWND window = FindWindowW(nullptr, std::wstring(step.substr(7)).c_str());
+            // A program just started may take a while to show its window under Wine.
+            const std::wstring title(step.substr(7));
+            HWND window = FindWindowW(nullptr, title.c_str());
+            for (DWORD started = GetTickCount(); window == nullptr && GetTickCount() - started < kWindowWaitMs;) {
+                Sleep(100);
+                window = FindWindowW(nullptr, title.c_str());
+            }
             if (window == nullptr) {
                 return "no window";
             }
