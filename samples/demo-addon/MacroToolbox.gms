@@ -1,0 +1,1 @@
+Sample global macro storage of the Macro Toolbox demo add-on.
