@@ -44,6 +44,17 @@ class HarnessTimeout(HarnessError):
 # Host tools
 
 
+def wait_until(predicate, timeout: float = 10.0, interval: float = 0.05) -> bool:
+    """Polls `predicate()` until it is true or `timeout` seconds pass; returns its last value as a bool."""
+    deadline = time.monotonic() + timeout
+    while True:
+        if predicate():
+            return True
+        if time.monotonic() >= deadline:
+            return False
+        time.sleep(interval)
+
+
 def find_wine_loader() -> str:
     """The 64-bit Wine loader: $E2E_WINE, Debian's /usr/lib/wine/wine64, or wine64 on PATH."""
     candidates = [os.environ.get("E2E_WINE"), "/usr/lib/wine/wine64", shutil.which("wine64")]
@@ -641,11 +652,11 @@ class Driver:
     def list_windows(self) -> list[dict]:
         return self.call("list")["windows"]
 
-    def wait_window(self, title: str, timeout: float = 15.0) -> dict:
-        return self.call("wait-window", title=title, timeout=int(timeout * 1000))
+    def wait_window(self, title: str, timeout: float = 15.0, cls: Optional[str] = None) -> dict:
+        return self.call("wait-window", title=title, timeout=int(timeout * 1000), **{"class": cls})
 
-    def describe(self, title: str) -> dict:
-        return self.call("describe", title=title)
+    def describe(self, title: str, cls: Optional[str] = None) -> dict:
+        return self.call("describe", title=title, **{"class": cls})
 
     def child(self, title: str, control_id: int) -> dict:
         for child in self.describe(title)["children"]:
@@ -680,8 +691,8 @@ class Driver:
     def syscommand_close(self, title: str) -> dict:
         return self.call("syscommand-close", title=title)
 
-    def gone(self, title: str, timeout: float = 15.0) -> dict:
-        return self.call("gone", title=title, timeout=int(timeout * 1000))
+    def gone(self, title: str, timeout: float = 15.0, cls: Optional[str] = None) -> dict:
+        return self.call("gone", title=title, timeout=int(timeout * 1000), **{"class": cls})
 
     def cursor_at(self, title: str, control_id: int, x: int, y: int, wait_ms: int = 250,
                   x_pointer: bool = True) -> dict:
@@ -698,6 +709,11 @@ class Driver:
         x11_warp_pointer(self.env.display, where["x"], where["y"])
         time.sleep(wait_ms / 1000.0)
         return self.call("cursor-at", title=title, id=control_id, x=x, y=y, wait=0, move=False)
+
+    def wait_enabled(self, title: str, control_id: int, expected: bool = True, timeout: float = 10.0) -> bool:
+        """Polls until the control's enabled state is `expected`; returns the last state seen."""
+        wait_until(lambda: self.enabled(title, control_id) == expected, timeout)
+        return self.enabled(title, control_id)
 
     def wait_text(self, title: str, control_id: int, expected: str, timeout: float = 10.0) -> str:
         """Polls a control until its text equals `expected` (the program updates it asynchronously)."""

@@ -175,9 +175,13 @@ def test_warning_box_cancel_then_ok(app, driver):
     with pytest.raises(DriverCommandError) as failure:
         driver.click(app.title, INFO)
     assert failure.value.error == "window-disabled"
+    assert driver.describe(BOX, cls="#32770")["owner"]["title"] == app.title
+    with pytest.raises(DriverCommandError):
+        driver.wait_window(app.title, timeout=0.2, cls="#32770")
     driver.press_msgbox("Cancel")
     driver.gone(BOX)
     assert driver.wait_text(app.title, RESULT, "结果：取消(2)") == "结果：取消(2)"
+    assert driver.wait_enabled(app.title, INFO) is True
 
     driver.click(app.title, WARN)
     driver.wait_msgbox()

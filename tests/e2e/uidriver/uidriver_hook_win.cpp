@@ -173,9 +173,8 @@ std::string AnswerWindow(HWND hwnd) {
     JsonWriter out;
     out.BeginObject();
     out.Field("pid", static_cast<unsigned long>(::GetCurrentProcessId()));
-    HDC screen = ::GetDC(nullptr);
-    out.Field("dpi", ::GetDeviceCaps(screen, LOGPIXELSY));
-    ::ReleaseDC(nullptr, screen);
+    uidriver::ScreenDc screen;
+    out.Field("dpi", ::GetDeviceCaps(screen.Get(), LOGPIXELSY));
     out.Key("font");
     WriteFont(out, hwnd);
     out.Key("icons").BeginObject();
@@ -293,7 +292,7 @@ void Answer(DWORD driverPid, LONG seq) {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK UiDriverCallWndProc(int code, WPARAM wParam, LPARAM lParam) {
+extern "C" __attribute__((dllexport)) LRESULT CALLBACK UiDriverCallWndProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION) {
         static const UINT queryMessage = ::RegisterWindowMessageW(uidriver::kQueryMessageName);
         const auto* cwp = reinterpret_cast<const CWPSTRUCT*>(lParam);

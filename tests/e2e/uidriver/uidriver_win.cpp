@@ -583,9 +583,19 @@ bool ArgBool(const Args& args, const std::string& key) {
     return it->second.kind == JsonValue::Kind::String && (it->second.text == "true" || it->second.text == "1");
 }
 
+// An optional "class" narrows the search, e.g. when the main window and a message box share a title.
+std::wstring ClassFilter(const Args& args) {
+    return args.count("class") != 0 ? Widen(ArgString(args, "class")) : std::wstring();
+}
+
+const wchar_t* OrNull(const std::wstring& text) {
+    return text.empty() ? nullptr : text.c_str();
+}
+
 HWND RequireWindow(const Args& args) {
     std::string title = ArgString(args, "title");
-    HWND hwnd = FindTopLevel(title);
+    std::wstring cls = ClassFilter(args);
+    HWND hwnd = FindTopLevel(title, true, OrNull(cls));
     if (hwnd == nullptr) {
         throw Failure{"no-window", title};
     }
@@ -625,9 +635,8 @@ void CmdInfo(JsonWriter& out, const Args&) {
         out.Key("wine").Null();
     }
     WriteScreen(out);
-    HDC screen = ::GetDC(nullptr);
-    out.Field("dpi", ::GetDeviceCaps(screen, LOGPIXELSY));
-    ::ReleaseDC(nullptr, screen);
+    uidriver::ScreenDc screen;
+    out.Field("dpi", ::GetDeviceCaps(screen.Get(), LOGPIXELSY));
     out.Field("hookDll", Hook().DllPath());
     out.Field("hookReady", Hook().Ready());
     if (!Hook().Ready()) {
@@ -665,7 +674,8 @@ void CmdList(JsonWriter& out, const Args&) {
 
 void CmdWaitWindow(JsonWriter& out, const Args& args) {
     std::string title = ArgString(args, "title");
-    HWND hwnd = WaitTopLevel(title, static_cast<DWORD>(ArgInt(args, "timeout")));
+    std::wstring cls = ClassFilter(args);
+    HWND hwnd = WaitTopLevel(title, static_cast<DWORD>(ArgInt(args, "timeout")), OrNull(cls));
     if (hwnd == nullptr) {
         throw Failure{"timeout", title};
     }
@@ -677,7 +687,8 @@ void CmdGone(JsonWriter& out, const Args& args) {
     std::string title = ArgString(args, "title");
     ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(ArgInt(args, "timeout"));
     // Hidden windows count too: "gone" means destroyed, not merely hidden.
-    while (FindTopLevel(title, false) != nullptr) {
+    std::wstring cls = ClassFilter(args);
+    while (FindTopLevel(title, false, OrNull(cls)) != nullptr) {
         if (::GetTickCount64() >= deadline) {
             throw Failure{"timeout", title};
         }

@@ -78,6 +78,24 @@ using UniqueModule = Unique<ModuleTraits>;
 using UniqueFont = Unique<GdiTraits<HFONT>>;
 using UniqueBitmap = Unique<GdiTraits<HBITMAP>>;
 
+// The screen's device context, released again on scope exit.
+class ScreenDc {
+  public:
+    ScreenDc() noexcept : dc_(::GetDC(nullptr)) {}
+    ~ScreenDc() {
+        if (dc_ != nullptr) {
+            ::ReleaseDC(nullptr, dc_);
+        }
+    }
+    ScreenDc(const ScreenDc&) = delete;
+    ScreenDc& operator=(const ScreenDc&) = delete;
+
+    HDC Get() const noexcept { return dc_; }
+
+  private:
+    HDC dc_;
+};
+
 // GetIconInfo hands out two bitmaps the caller must delete.
 struct IconBitmaps {
     UniqueBitmap color;
