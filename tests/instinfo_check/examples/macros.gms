@@ -1,0 +1,1 @@
+GMS stand-in
