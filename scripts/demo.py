@@ -325,7 +325,8 @@ def main() -> int:
     env = make_env(user_display, keep)
     heading("Wine prefix")
     env.start()
-    say(f"  {env.prefix} on display {env.display} ({env.timings.get('env_start_s', 0):.0f} s to set up)")
+    where = str(env.prefix) if keep else "a fresh prefix"
+    say(f"  {where} on display {env.display} ({env.timings.get('env_start_s', 0):.0f} s to set up)")
     driver: Optional[harness.Driver] = None
     ok = False
     try:
@@ -372,7 +373,7 @@ def main() -> int:
         ended = harness.wait_until(lambda: not running.running(), 5)
         window_left = any(w["title"] == STANDIN_TITLE for w in driver.list_windows())
         if ended and not window_left:
-            say(f"  coreldrw.exe was ended (status {running.poll()}); its window is gone")
+            say("  coreldrw.exe was ended by the installer; its window is gone")
         else:
             say(f"  coreldrw.exe is still running (window shown: {window_left})")
 
