@@ -66,9 +66,10 @@ std::string SystemMessageText(DWORD code) {
         return {};
     }
     std::wstring_view text(buffer, length);
-    // The system ends its messages with a line break (and sometimes a blank); a message box or log line
-    // does not want them.
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
+    // The system ends its messages with a line break (and sometimes a blank) and a full stop; the installer's
+    // messages put their own "。" after a description, so neither is wanted.
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
+                             text.back() == L'.' || text.back() == L'\x3002')) {
         text.remove_suffix(1);
     }
     return WideToUtf8(text);
