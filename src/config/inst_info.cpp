@@ -3,20 +3,9 @@
 #include "app/texts.h"
 #include "config/config_text.h"
 #include "config/inst_info_line.h"
-#include "config/utf8.h"
 
 namespace tessaro {
 namespace {
-
-// Fields 0 (kind) and 3 (target) are compared as words later, so they are stored lower-cased.
-void StoreTask(FileItemsTable& table, std::size_t task, const std::vector<std::string>& fields) {
-    for (int field = 0; field < FileItemsTable::kFieldCount; ++field) {
-        const auto index = static_cast<std::size_t>(field);
-        std::string value = index < fields.size() ? fields[index] : std::string();
-        const bool lowerCased = field == 0 || field == 3;
-        table.SetField(field, task, lowerCased ? utf8::LowerCase(value) : std::move(value));
-    }
-}
 
 class InstInfoReader {
   public:
@@ -52,7 +41,10 @@ class InstInfoReader {
             return;
         }
         LogLine(state_, text::kLogFileItemAccepted);
-        StoreTask(state_.FileItems, accepted_, fields);
+        TaskFields stored = StoredTaskFields(fields);
+        for (int field = 0; field < FileItemsTable::kFieldCount; ++field) {
+            state_.FileItems.SetField(field, accepted_, std::move(stored[static_cast<std::size_t>(field)]));
+        }
         ++accepted_;
     }
 

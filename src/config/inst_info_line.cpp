@@ -52,4 +52,13 @@ std::vector<std::string> SplitTaskFields(std::string_view value) {
     }
 }
 
+TaskFields StoredTaskFields(const std::vector<std::string>& written) {
+    TaskFields stored;
+    for (std::size_t field = 0; field < stored.size() && field < written.size(); ++field) {
+        const bool comparedAsWord = field == 0 || field == 3;
+        stored[field] = comparedAsWord ? utf8::LowerCase(written[field]) : written[field];
+    }
+    return stored;
+}
+
 }  // namespace tessaro

@@ -29,17 +29,6 @@ Encoding EncodingOf(std::string_view bytes) {
     return Encoding::Ansi;
 }
 
-// The reader keeps its task fields this way: five of them, the missing ones empty, kind and target lower-cased
-// so they compare as words. The reader's own StoreTask is private to it, so the rule is restated here; the
-// comparison with the reader's table below catches any drift.
-TaskFields StoredFields(const std::vector<std::string>& written) {
-    TaskFields stored;
-    for (std::size_t field = 0; field < stored.size() && field < written.size(); ++field) {
-        stored[field] = (field == 0 || field == 3) ? tessaro::utf8::LowerCase(written[field]) : written[field];
-    }
-    return stored;
-}
-
 // Goes through the lines as the reader does and notes which line each task came from.
 void WalkTaskLines(ConfigReading& reading, std::vector<TaskFields>& walked) {
     bool lastWasShort = false;
@@ -53,7 +42,7 @@ void WalkTaskLines(ConfigReading& reading, std::vector<TaskFields>& walked) {
         std::vector<std::string> fields = tessaro::SplitTaskFields(parsed.value);
         lastWasShort = fields.size() < tessaro::kMinTaskFields;
         if (!lastWasShort) {
-            walked.push_back(StoredFields(fields));
+            walked.push_back(tessaro::StoredTaskFields(fields));
             reading.sources.push_back({lastLine, std::move(fields), false});
         }
     }

@@ -7,6 +7,7 @@
 
 #include "config/config_text.h"
 #include "config/file_items.h"
+#include "config/inst_info_line.h"
 
 namespace instinfo_check {
 
@@ -19,7 +20,7 @@ enum class ReadOutcome {
 
 enum class Encoding { Ansi, Utf8Bom, Utf16Le, Utf16Be };
 
-using TaskFields = std::array<std::string, tessaro::FileItemsTable::kFieldCount>;
+using TaskFields = tessaro::TaskFields;
 
 // Where one task of the table came from.
 struct TaskSource {
