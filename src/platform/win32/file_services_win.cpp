@@ -12,11 +12,30 @@ Result<bool> FileServicesWin::PathExists(const std::string& path) {
     return ::GetFileAttributesW(widePath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// CopyFileW empties an existing target before it writes the new content, so a copy that breaks off half-way (a
+// full disk, a source that goes away) would leave the user with neither the file they had nor the new one. The new
+// content goes to a temporary file in the target's own folder first and then replaces the target in one rename;
+// whatever keeps CopyFileW from replacing the target (a read-only file, a file held open, a missing folder) keeps
+// the rename from it too.
 Result<bool> FileServicesWin::CopyReplacing(const std::string& source, const std::string& target) {
     const std::wstring wideSource = win::Utf8ToWide(source);
     const std::wstring wideTarget = win::Utf8ToWide(target);
-    if (!::CopyFileW(wideSource.c_str(), wideTarget.c_str(), FALSE)) {
+    const auto slash = wideTarget.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : wideTarget.substr(0, slash + 1);
+    wchar_t temporary[MAX_PATH] = {};
+    if (::GetTempFileNameW(folder.c_str(), L"tss", 0, temporary) == 0) {
+        // No temporary name to be had there (a missing folder, a path too long for it): the plain copy decides.
+        if (!::CopyFileW(wideSource.c_str(), wideTarget.c_str(), FALSE)) {
+            lastRefusal_ = ::GetLastError();
+            return false;
+        }
+        return true;
+    }
+    if (!::CopyFileW(wideSource.c_str(), temporary, FALSE) ||
+        !::MoveFileExW(temporary, wideTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         lastRefusal_ = ::GetLastError();
+        ::SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(temporary);
         return false;
     }
     return true;
