@@ -90,7 +90,9 @@ def test_full_disk_keeps_the_old_file(addons, driver, standin, small_disk, tessa
     (small_disk / "Big.gms").write_bytes(old)
     title = "磁盘已满"
     folder = addons.make(ini=f"setuptitle={title}\nfileitem=c|Big.gms|1|gmspath|\n")
-    folder.write_file("Big.gms", b"N" * 200_000)  # does not fit beside the old one
+    # Too big for the disk even in place of the old file: a copy that writes over the old file breaks off
+    # half-way and leaves neither version behind.
+    folder.write_file("Big.gms", b"N" * 300_000)
     proc = folder.start("/log")
     box = install(driver, title, proc)
     assert box["text"] == COPY_REFUSED
