@@ -161,3 +161,19 @@ def test_cover_picture_replaces_the_banner_unless_hidden(addons, driver, wine_en
     assert red < 60 and 50 < green < 130 and 50 < blue < 130, (red, green, blue)
     driver.close(title)
     assert proc.wait(30) == EXIT_CLOSED
+
+
+def test_a_log_that_cannot_be_written_is_no_obstacle(addons, driver, wine_env):
+    log_as_folder = wine_env.drive_c / "Tessaro.log"
+    log_as_folder.unlink(missing_ok=True)
+    log_as_folder.mkdir()
+    try:
+        title = "无法写日志"
+        folder = addons.make(ini=ONE_TASK.format(title=title))
+        proc = folder.start("/log")
+        driver.wait_window(title, timeout=30)
+        driver.close(title)
+        assert proc.wait(30) == EXIT_CLOSED
+        assert list(log_as_folder.iterdir()) == []
+    finally:
+        log_as_folder.rmdir()
