@@ -27,6 +27,12 @@ void RestrictLibrarySearch() {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetDllDirectoryW(L"");
     HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
+    // Libraries that system DLLs load later by bare name (the theme code draws with msimg32) are loaded now from
+    // the system folder, so such a later load finds them loaded and never searches the program's folder. Wine
+    // resolves those loads with the search path the process started with.
+    for (const wchar_t* library : {L"msimg32.dll"}) {
+        LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
 }
 
 // The tool tip needs the common controls registered. Linking comctl32 would put a DLL that is not a KnownDLL

@@ -2,8 +2,9 @@
 
 from __future__ import annotations
 
+import os
 import shutil
-import subprocess
+import signal
 import time
 from pathlib import Path
 from typing import Optional
@@ -63,9 +64,23 @@ class StandIn:
         return process
 
 
-def kill_leftover_servers() -> None:
-    """A server left from an earlier run can make the next creation hang: none may survive a test."""
-    subprocess.run(["pkill", "-9", "-f", r"[Cc][Oo][Rr][Ee][Ll][Dd][Rr][Ww]\.exe"], check=False)
+def kill_leftover_servers(env: harness.WineEnv) -> None:
+    """A server left from an earlier run can make the next creation hang: none may survive a test. Only this
+    prefix's processes are ended; other test runs on the machine have their own."""
+    prefix = str(env.prefix).encode()
+    for proc in Path("/proc").iterdir():
+        if not proc.name.isdigit():
+            continue
+        try:
+            command = (proc / "cmdline").read_bytes().lower()
+            environ = (proc / "environ").read_bytes().split(b"\0")
+        except OSError:
+            continue
+        if b"coreldrw.exe" in command and b"WINEPREFIX=" + prefix in environ:
+            try:
+                os.kill(int(proc.name), signal.SIGKILL)
+            except OSError:
+                pass
 
 
 def read_ran(path: Path) -> Optional[list[str]]:

@@ -20,10 +20,10 @@ COPY_REFUSED = unexpected("无法复制文件到目标位置", -2147221503)
 
 @pytest.fixture
 def standin(wine_env, request):
-    kill_leftover_servers()
+    kill_leftover_servers(wine_env)
     server = StandIn(wine_env, request.node.name)
     yield server
-    kill_leftover_servers()
+    kill_leftover_servers(wine_env)
 
 
 def leftovers(folder) -> list[str]:
@@ -115,7 +115,7 @@ def test_server_killed_during_a_call(addons, driver, standin, tessaro_log, wine_
     driver.wait_msgbox(BOX_TITLE, timeout=15)
     driver.press_msgbox("OK")
     assert driver.wait_text(title, CMD_INSTALL, "正在询问目录...", timeout=30)
-    kill_leftover_servers()
+    kill_leftover_servers(wine_env)
     box = driver.wait_msgbox(BOX_TITLE, timeout=60)
     assert box["icon"] == "error" and box["text"].startswith("发生意外错误，RPC "), box["text"]
     driver.press_msgbox("OK")

@@ -227,11 +227,6 @@ def test_addon_folder_longer_than_max_path(wine_env, driver, standin, tessaro_lo
         "对话框：" + PROGRAM_NOT_FOUND] + EXIT_LINES
 
 
-@pytest.mark.xfail(strict=True, reason=(
-    "CopyReplacing asks GetTempFileNameW for a temporary name in a wchar_t[MAX_PATH] buffer; for a target folder "
-    "longer than MAX_PATH-14 Windows refuses (ERROR_BUFFER_OVERFLOW) but Wine copies the folder into the buffer "
-    "unchecked, overflowing the stack, and Tessaro crashes after the copy. Fix: take the plain CopyFileW way when "
-    "the folder is longer than MAX_PATH-14, or build the temporary name in a std::wstring"))
 def test_target_folder_longer_than_max_path(wine_env, driver, standin, tessaro_log):
     target = long_folder(standin.root)
     target.mkdir(parents=True)

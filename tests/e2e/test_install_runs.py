@@ -16,10 +16,10 @@ from tessaro_ui import (BOX_TITLE, CMD_INSTALL, CONFIRM, EXIT_CLOSED, EXIT_FAILE
 
 @pytest.fixture
 def standin(wine_env, request):
-    kill_leftover_servers()
+    kill_leftover_servers(wine_env)
     server = StandIn(wine_env, request.node.name)
     yield server
-    kill_leftover_servers()
+    kill_leftover_servers(wine_env)
 
 
 def install(driver, title: str, proc: harness.WineProcess, final_timeout: float = 90) -> dict:

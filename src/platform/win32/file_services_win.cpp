@@ -1,6 +1,7 @@
 #include "platform/win32/file_services_win.h"
 
 #include <cstdint>
+#include <string>
 
 #include "platform/win32/text_conv_win.h"
 #include "platform/win32/unique_handle_win.h"
@@ -12,6 +13,22 @@ Result<bool> FileServicesWin::PathExists(const std::string& path) {
     return ::GetFileAttributesW(widePath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+namespace {
+
+bool IsDiskFull(DWORD error) {
+    return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
+}
+
+// A name for the new content beside the target. Built by hand rather than by GetTempFileNameW, whose buffer
+// holds no folder longer than MAX_PATH.
+std::wstring TemporaryNameIn(const std::wstring& folder) {
+    static unsigned counter = 0;
+    return folder + L"~tessaro-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
+           L".tmp";
+}
+
+}  // namespace
+
 // CopyFileW empties an existing target before it writes the new content, so a copy that breaks off half-way (a
 // full disk, a source that goes away) would leave the user with neither the file they had nor the new one. The new
 // content goes to a temporary file in the target's own folder first and then replaces the target in one rename;
@@ -21,21 +38,28 @@ Result<bool> FileServicesWin::CopyReplacing(const std::string& source, const std
     const std::wstring wideSource = win::Utf8ToWide(source);
     const std::wstring wideTarget = win::Utf8ToWide(target);
     const auto slash = wideTarget.find_last_of(L"\\/");
-    const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : wideTarget.substr(0, slash + 1);
-    wchar_t temporary[MAX_PATH] = {};
-    if (::GetTempFileNameW(folder.c_str(), L"tss", 0, temporary) == 0) {
-        // No temporary name to be had there (a missing folder, a path too long for it): the plain copy decides.
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : wideTarget.substr(0, slash + 1);
+    const std::wstring temporary = TemporaryNameIn(folder);
+
+    if (!::CopyFileW(wideSource.c_str(), temporary.c_str(), TRUE)) {
+        const DWORD error = ::GetLastError();
+        ::DeleteFileW(temporary.c_str());
+        if (IsDiskFull(error)) {
+            // Writing over the old file might still fit, but would lose it if it does not: keep what the user has.
+            lastRefusal_ = error;
+            return false;
+        }
+        // No temporary file to be had there (no right to create one, a missing folder): the plain copy decides.
         if (!::CopyFileW(wideSource.c_str(), wideTarget.c_str(), FALSE)) {
             lastRefusal_ = ::GetLastError();
             return false;
         }
         return true;
     }
-    if (!::CopyFileW(wideSource.c_str(), temporary, FALSE) ||
-        !::MoveFileExW(temporary, wideTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!::MoveFileExW(temporary.c_str(), wideTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         lastRefusal_ = ::GetLastError();
-        ::SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(temporary);
+        ::SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(temporary.c_str());
         return false;
     }
     return true;
