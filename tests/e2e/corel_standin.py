@@ -64,10 +64,16 @@ class StandIn:
         return process
 
 
-def kill_leftover_servers(env: harness.WineEnv) -> None:
+SERVER_NAMES = (b"coreldrw.exe", b"corelx3server.exe")
+
+
+def kill_leftover_servers(env: harness.WineEnv, restart_services: bool = True) -> bool:
     """A server left from an earlier run can make the next creation hang: none may survive a test. Only this
-    prefix's processes are ended; other test runs on the machine have their own."""
+    prefix's processes are ended; other test runs on the machine have their own. A server ended this way stays
+    registered with the prefix's COM services, which would hand its dead address to the next creation, so the
+    prefix's services are restarted after it."""
     prefix = str(env.prefix).encode()
+    killed = False
     for proc in Path("/proc").iterdir():
         if not proc.name.isdigit():
             continue
@@ -76,11 +82,21 @@ def kill_leftover_servers(env: harness.WineEnv) -> None:
             environ = (proc / "environ").read_bytes().split(b"\0")
         except OSError:
             continue
-        if b"coreldrw.exe" in command and b"WINEPREFIX=" + prefix in environ:
+        if any(name in command for name in SERVER_NAMES) and b"WINEPREFIX=" + prefix in environ:
             try:
                 os.kill(int(proc.name), signal.SIGKILL)
+                killed = True
             except OSError:
                 pass
+    if killed and restart_services:
+        restart_wine_services(env)
+    return killed
+
+
+def restart_wine_services(env: harness.WineEnv) -> None:
+    """Ends everything in the prefix and brings its services back before the next test starts a program."""
+    env.kill_wineserver()
+    env.run(["cmd", "/c", "exit"], timeout=120)
 
 
 def read_ran(path: Path) -> Optional[list[str]]:

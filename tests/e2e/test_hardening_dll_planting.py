@@ -23,7 +23,7 @@ from typing import Optional
 import pytest
 
 import harness
-from corel_standin import StandIn
+from corel_standin import kill_leftover_servers, StandIn
 from tessaro_ui import EXIT_INSTALLED, EXIT_LINES, PIC_FLAGS, SUCCESS
 from test_install_runs import install
 
@@ -132,19 +132,7 @@ class OwnStandIn(StandIn):
         assert result.returncode == 0, result.stderr
 
     def end_servers(self) -> None:
-        """Ends the servers COM started for this prefix (found by their WINEPREFIX), by process id."""
-        prefix = f"WINEPREFIX={self.env.prefix}".encode()
-        for proc in Path("/proc").iterdir():
-            if not proc.name.isdigit():
-                continue
-            try:
-                if prefix not in (proc / "environ").read_bytes().split(b"\0"):
-                    continue
-                if self.EXE.encode() not in (proc / "cmdline").read_bytes():
-                    continue
-                os.kill(int(proc.name), signal.SIGKILL)
-            except (OSError, ProcessLookupError):
-                continue
+        kill_leftover_servers(self.env)
 
 
 @dataclass

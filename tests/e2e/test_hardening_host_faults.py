@@ -10,7 +10,7 @@ import time
 import pytest
 
 import harness
-from corel_standin import StandIn, kill_leftover_servers
+from corel_standin import StandIn, kill_leftover_servers, restart_wine_services
 from tessaro_ui import BOX_TITLE, CMD_INSTALL, CONFIRM, EXIT_FAILED, EXIT_INSTALLED, EXIT_LINES, SUCCESS, unexpected
 from test_install_runs import install, run_messages
 
@@ -115,7 +115,7 @@ def test_server_killed_during_a_call(addons, driver, standin, tessaro_log, wine_
     driver.wait_msgbox(BOX_TITLE, timeout=15)
     driver.press_msgbox("OK")
     assert driver.wait_text(title, CMD_INSTALL, "正在询问目录...", timeout=30)
-    kill_leftover_servers(wine_env)
+    assert kill_leftover_servers(wine_env, restart_services=False)
     box = driver.wait_msgbox(BOX_TITLE, timeout=60)
     assert box["icon"] == "error" and box["text"].startswith("发生意外错误，RPC "), box["text"]
     driver.press_msgbox("OK")
@@ -123,4 +123,4 @@ def test_server_killed_during_a_call(addons, driver, standin, tessaro_log, wine_
     assert not (standin.folders["UserDataPath"] / "B.gms").exists()
     assert run_messages(tessaro_log)[-2:] == EXIT_LINES
     # A killed server stays registered with the prefix's COM services; start the next test from a clean prefix.
-    wine_env.kill_wineserver()
+    restart_wine_services(wine_env)
