@@ -69,11 +69,12 @@ SERVER_NAMES = (b"coreldrw.exe", b"corelx3server.exe")
 
 def kill_leftover_servers(env: harness.WineEnv, restart_services: bool = True) -> bool:
     """A server left from an earlier run can make the next creation hang: none may survive a test. Only this
-    prefix's processes are ended; other test runs on the machine have their own. A server ended this way stays
-    registered with the prefix's COM services, which would hand its dead address to the next creation, so the
-    prefix's services are restarted after it."""
+    prefix's processes are ended; other test runs on the machine have their own. A COM server ended this way
+    stays registered with the prefix's COM services, which would hand its dead address to the next creation, so
+    the prefix's services are restarted after it (a "CorelDRAW" in window mode needs no such care)."""
     prefix = str(env.prefix).encode()
     killed = False
+    killed_server = False
     for proc in Path("/proc").iterdir():
         if not proc.name.isdigit():
             continue
@@ -86,9 +87,10 @@ def kill_leftover_servers(env: harness.WineEnv, restart_services: bool = True) -
             try:
                 os.kill(int(proc.name), signal.SIGKILL)
                 killed = True
+                killed_server = killed_server or b"embedding" in command
             except OSError:
                 pass
-    if killed and restart_services:
+    if killed_server and restart_services:
         restart_wine_services(env)
     return killed
 

@@ -239,7 +239,16 @@ class WineProcess:
             raise HarnessTimeout(f"{self.name} still running after {timeout:.1f}s") from None
 
     def kill(self) -> None:
-        _kill_group(self.proc, grace=1.0)
+        """Ends this program only. Not its process group: the first window program of a prefix session starts
+        Wine's desktop (explorer.exe) as its child, and taking the desktop down with it would leave every later
+        window of the session without a screen."""
+        if self.proc.poll() is not None:
+            return
+        try:
+            self.proc.kill()
+            self.proc.wait(timeout=10)
+        except (ProcessLookupError, subprocess.TimeoutExpired):
+            pass
 
     def output(self) -> tuple[str, str]:
         def read(path: Path) -> str:
