@@ -18,6 +18,7 @@ import argparse
 import json
 import os
 import platform
+import random
 import shutil
 import signal
 import statistics
@@ -340,9 +341,11 @@ def measure_starts(env: BenchEnv, watch: WindowWatch, programs: list[Program], r
     results: dict[str, list[dict]] = {p.key: [] for p in programs}
     for program in programs:  # one unmeasured start each: DLLs into the page cache, the prefix settled
         one_start(env, watch, program, settle=0.2)
-    # Round robin, so a change in the machine's load hits every program alike.
+    # Round robin, so a change in the machine's load hits every program alike, in a shuffled order each round so
+    # that no program always follows the same one.
+    order = random.Random(2006)
     for _ in range(runs):
-        for program in programs:
+        for program in order.sample(programs, len(programs)):
             results[program.key].append(one_start(env, watch, program, settle))
             time.sleep(0.3)
     return results
@@ -485,14 +488,21 @@ def build_table(r: dict) -> tuple[list[list[str]], dict]:
 
     if "starts" in r:
         starts = {k: median([x["start_ms"] for x in v]) for k, v in r["starts"].items()}
+        best = {k: min(x["start_ms"] for x in v) for k, v in r["starts"].items()}
         vs_nsis = starts["tessaro"] / starts["nsis"]
         vs_empty = starts["tessaro"] / starts["empty"]
         summary["start_vs_nsis"] = vs_nsis <= 1.0
         summary["start_vs_empty"] = vs_empty <= 1.3
-        rows.append(["start-to-window: Tessaro vs NSIS first page", f"{starts['tessaro']:.0f} ms",
-                     f"{starts['nsis']:.0f} ms", f"{vs_nsis:.3f}x", "<= 1.00x", verdict(vs_nsis <= 1.0)])
-        rows.append(["start-to-window: Tessaro vs empty window", f"{starts['tessaro']:.0f} ms",
-                     f"{starts['empty']:.0f} ms", f"{vs_empty:.3f}x", "<= 1.30x", verdict(vs_empty <= 1.3)])
+
+        def cell(key: str) -> str:
+            return f"{starts[key]:.0f} ms (best {best[key]:.0f})"
+
+        rows.append(["start-to-window: Tessaro vs NSIS first page (median, best)", cell("tessaro"), cell("nsis"),
+                     f"{vs_nsis:.3f}x (best {best['tessaro'] / best['nsis']:.2f}x)", "<= 1.00x",
+                     verdict(vs_nsis <= 1.0)])
+        rows.append(["start-to-window: Tessaro vs empty window (median, best)", cell("tessaro"), cell("empty"),
+                     f"{vs_empty:.3f}x (best {best['tessaro'] / best['empty']:.2f}x)", "<= 1.30x",
+                     verdict(vs_empty <= 1.3)])
 
     reader = r["reader"]
     per_line = {}
@@ -579,7 +589,9 @@ def format_table(rows: list[list[str]]) -> str:
 
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--start-runs", type=int, default=7, help="measured starts per program (default 7)")
+    # Single starts under Wine on a shared machine scatter by a factor of two or three: 7 was not enough to keep
+    # the medians from trading places between two runs of the script.
+    parser.add_argument("--start-runs", type=int, default=15, help="measured starts per program (default 15)")
     parser.add_argument("--install-runs", type=int, default=3, help="install runs per task count (default 3)")
     parser.add_argument("--copy-runs", type=int, default=5, help="CopyFileW loop runs per task count (default 5)")
     parser.add_argument("--reader-repetitions", type=int, default=7, help="reader benchmark repetitions (default 7)")
