@@ -52,6 +52,7 @@ class BenchPlatform final : public StartupServices,
     FileBytes ReadAll(const std::string&) override { return {ReadStatus::Ok, content_}; }
     std::string AnsiToUtf8(std::string_view ansiText) override { return std::string(ansiText); }
     std::unique_ptr<LineWriter> OpenForAppend(const std::string&) override { std::abort(); }
+    std::string TemporaryFolder() override { std::abort(); }
 
     std::string LocalTimestamp() override { std::abort(); }
     DialogReply ShowMessage(std::string_view, std::string_view, MessageKind) override { std::abort(); }
@@ -62,6 +63,8 @@ class BenchPlatform final : public StartupServices,
     Result<bool> CopyReplacing(const std::string&, const std::string&) override { std::abort(); }
     Result<bool> RemoveFile(const std::string&) override { std::abort(); }
     Status SetNormalAttributes(const std::string&) override { std::abort(); }
+    Refusal LastRefusal() override { std::abort(); }
+    std::optional<std::string> VirtualStoreCopyOf(const std::string&) override { std::abort(); }
     Status StartProgram(const std::string&, const std::string&) override { std::abort(); }
     Result<std::vector<ProcessEntry>> Snapshot() override { std::abort(); }
     void Terminate(uint32_t) override { std::abort(); }

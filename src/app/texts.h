@@ -82,6 +82,8 @@ inline constexpr std::string_view kLogProgramNotFoundTail = " 没有找到";
 inline constexpr std::string_view kLogPreparingToolbarDelete = "准备删除工具栏：";
 inline constexpr std::string_view kFailCopy = "无法复制文件到目标位置";
 inline constexpr std::string_view kFailDelete = "无法删除旧文件";
+inline constexpr std::string_view kFailAccessDeniedHint = "（拒绝访问，请以管理员身份运行安装程序）";
+inline constexpr std::string_view kLogRemovingVirtualStoreCopy = "删除 VirtualStore 中的旧副本：";
 // The runtime's own wording for a call on an object that was never obtained.
 inline constexpr std::string_view kFailNoObject = "对象变量或 With 块变量没有设置";
 inline constexpr std::string_view kFailTypeMismatch = "类型不匹配";

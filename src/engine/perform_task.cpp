@@ -75,10 +75,12 @@ class TaskAction {
             MissingCorelPath(folder);
             return;
         }
-        const std::optional<bool> copied =
-            run_.Step(platform_.files.CopyReplacing(source, JoinTargetPath(folder, fileName_)));
+        const std::string targetPath = JoinTargetPath(folder, fileName_);
+        const std::optional<bool> copied = run_.Step(platform_.files.CopyReplacing(source, targetPath));
         if (copied == false) {
-            run_.Raise({failure::kCopyFailed, std::string(text::kFailCopy)});
+            run_.Raise(Refused(failure::kCopyFailed, text::kFailCopy));
+        } else if (copied == true) {
+            RemoveVirtualStoreCopy(targetPath, failure::kCopyFailed, text::kFailCopy);
         }
     }
 
@@ -102,7 +104,9 @@ class TaskAction {
         run_.Step(platform_.files.SetNormalAttributes(targetPath));
         const std::optional<bool> deleted = run_.Step(platform_.files.RemoveFile(targetPath));
         if (deleted == false) {
-            run_.Raise({failure::kDeleteFailed, std::string(text::kFailDelete)});
+            run_.Raise(Refused(failure::kDeleteFailed, text::kFailDelete));
+        } else if (deleted == true) {
+            RemoveVirtualStoreCopy(targetPath, failure::kDeleteFailed, text::kFailDelete);
         }
     }
 
@@ -129,6 +133,30 @@ class TaskAction {
     }
 
   private:
+    // A refusal keeps its number; when the system denied access, which under UAC means the installer was not
+    // run as an administrator, the description says so.
+    RunFailure Refused(int32_t number, std::string_view what) {
+        std::string description(what);
+        if (platform_.files.LastRefusal() == Refusal::AccessDenied) {
+            description.append(text::kFailAccessDeniedHint);
+        }
+        return {number, std::move(description)};
+    }
+
+    // After the real file was replaced or deleted, CorelDRAW would still read an older per-user copy of it, so
+    // that copy goes too. Not being able to remove it fails the task like the refused copy or deletion would.
+    void RemoveVirtualStoreCopy(const std::string& targetPath, int32_t number, std::string_view what) {
+        const std::optional<std::string> copy = platform_.files.VirtualStoreCopyOf(targetPath);
+        if (!copy) {
+            return;
+        }
+        LogLine(state_, Concat({text::kLogRemovingVirtualStoreCopy, *copy}));
+        run_.Step(platform_.files.SetNormalAttributes(*copy));
+        if (run_.Step(platform_.files.RemoveFile(*copy)) == false) {
+            run_.Raise(Refused(number, what));
+        }
+    }
+
     void ImportWorkspace(const std::string& source) {
         LogLine(state_, text::kLogPreparingImport);
         if (!Exists(source)) {

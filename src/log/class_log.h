@@ -9,10 +9,12 @@
 namespace tessaro {
 
 // The install log "c:\Tessaro.log": one time-stamped line per step, appended, in the ANSI code page.
-// A log that cannot be opened writes nothing; the installer runs on without it.
+// When the root of C: refuses the file, the log goes to the user's temporary folder under the same name. A log
+// that cannot be opened at all writes nothing; the installer runs on without it.
 class ClassLog {
   public:
     static constexpr std::string_view kPath = "c:\\Tessaro.log";
+    static constexpr std::string_view kFileName = "Tessaro.log";
 
     // Opens the file for appending and writes the header line.
     ClassLog(TextFiles& files, Clock& clock);

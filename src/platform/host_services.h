@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,8 @@ class TextFiles {
     virtual std::string AnsiToUtf8(std::string_view ansiText) = 0;
     // Opens a file for appending, creating it when missing; nullptr when it cannot be opened.
     virtual std::unique_ptr<LineWriter> OpenForAppend(const std::string& path) = 0;
+    // The user's own temporary folder, without a trailing separator; empty when the system names none.
+    virtual std::string TemporaryFolder() = 0;
 };
 
 class Clock {
@@ -75,6 +78,9 @@ class ProgramControl {
     [[noreturn]] virtual void EndProgram(int exitStatus) = 0;
 };
 
+// Why the last copy or deletion that answered `false` was refused.
+enum class Refusal { Other, AccessDenied };
+
 // The file services of the task actions. Each call reports a run failure only when the service itself could not
 // be reached; a refused copy or deletion is an ordinary `false`.
 class FileServices {
@@ -86,6 +92,11 @@ class FileServices {
     virtual Result<bool> CopyReplacing(const std::string& source, const std::string& target) = 0;
     virtual Result<bool> RemoveFile(const std::string& path) = 0;
     virtual Status SetNormalAttributes(const std::string& path) = 0;
+    virtual Refusal LastRefusal() = 0;
+    // Programs built before UAC, CorelDRAW X3 among them, are redirected to a per-user copy of a file under
+    // Program Files (the VirtualStore) once such a copy exists, and never see the real file again. The path of
+    // that copy of `path` when one exists; nothing on systems without the VirtualStore.
+    virtual std::optional<std::string> VirtualStoreCopyOf(const std::string& path) = 0;
     // Starts a program with a normal, focused window and does not wait for it. A refused start is a run failure
     // with the platform's number and reason text.
     virtual Status StartProgram(const std::string& programPath, const std::string& argumentText) = 0;

@@ -1,5 +1,7 @@
 #include "ui/program_control_win.h"
 
+#include "platform/tick_deadline.h"
+
 namespace tessaro {
 namespace {
 
@@ -22,9 +24,9 @@ void DispatchPendingMessagesWithoutInput() {
 }
 
 void ProgramControlWin::Pause(uint32_t milliseconds) {
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
-        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    const TickDeadline deadline(GetTickCount(), milliseconds);
+    for (uint32_t left = deadline.Remaining(GetTickCount()); left > 0; left = deadline.Remaining(GetTickCount())) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         DispatchPendingMessagesWithoutInput();
     }
 }

@@ -13,6 +13,7 @@
 #include "platform/win32/com_win.h"
 #include "platform/win32/dialogs_win.h"
 #include "platform/win32/file_services_win.h"
+#include "platform/win32/library_search_win.h"
 #include "platform/win32/process_services_win.h"
 #include "platform/win32/startup_services_win.h"
 #include "platform/win32/text_files_win.h"
@@ -22,25 +23,10 @@
 namespace tessaro {
 namespace {
 
-// An installer is often run from a Downloads folder full of other people's files: libraries load from the system
-// folder only, never from the program's own folder or the current one.
-void RestrictLibrarySearch() {
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    SetDllDirectoryW(L"");
-    HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
-    // Libraries that system DLLs load later by bare name (the theme code draws with msimg32) are loaded now from
-    // the system folder, so such a later load finds them loaded and never searches the program's folder. Wine
-    // resolves those loads with the search path the process started with.
-    for (const wchar_t* library : {L"msimg32.dll"}) {
-        LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    }
-}
-
 // The tool tip needs the common controls registered. Linking comctl32 would put a DLL that is not a KnownDLL
-// in the import table, so it is loaded by hand, from the system folder (or the side-by-side store the
-// manifest names).
+// in the import table, so it is loaded at run time instead.
 void InitCommonControls() {
-    HMODULE comctl = LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE comctl = win::LoadCommonControls();
     if (comctl == nullptr) {
         return;
     }
@@ -65,7 +51,7 @@ int RunMessageLoop(HWND window) {
 }
 
 int RunInstaller(HINSTANCE instance) {
-    RestrictLibrarySearch();
+    win::RestrictLibrarySearch();
     win::ComInit com;
     InitCommonControls();
 

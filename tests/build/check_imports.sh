@@ -1,37 +1,76 @@
 #!/usr/bin/env bash
-# Fails when a Tessaro.exe imports a DLL that Windows does not resolve from the system folder (a KnownDLL), or
-# any C++ runtime DLL: a DLL of any other name could be planted beside the installer and loaded in its place.
-# Also keeps each Tessaro.exe small: add-on makers ship it with every add-on.
+# Build checks of the exes we ship (Tessaro.exe and instinfo-check.exe, x86 and x64):
+# - every import exists on every supported Windows: ../shared/check-imports against Windows 2000 SP4 (x86 only:
+#   there is no 64-bit Windows 2000), XP SP2, Vista SP2 and 7 SP1 without KB2533623, which also checks the
+#   subsystem version and the embedded manifest;
+# - Tessaro.exe imports only DLLs that Windows resolves from the system folder (KnownDLLs), never a C++ runtime
+#   DLL: a DLL of any other name could be planted beside the installer and loaded in its place;
+# - the manifest asks for the execution level docs/windows-versions.md explains;
+# - the shipped Tessaro.exe has no trace of the test-only switch that hides newer functions;
+# - each Tessaro.exe stays small: add-on makers ship it with every add-on.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
+check_imports=${TESSARO_CHECK_IMPORTS:-../shared/check-imports/check-imports}
 known_dlls="advapi32 clbcatq combase comdlg32 difxapi gdi32 gdiplus imagehlp imm32 kernel32 msctf msvcrt normaliz
 nsi ole32 oleaut32 psapi rpcrt4 sechost setupapi shcore shell32 shlwapi user32 wldap32 ws2_32"
-
 max_bytes=$((1024 * 1024))
 status=0
-for arch in win64 win32; do
-    exe="build/$arch/Tessaro.exe"
-    if [ ! -f "$exe" ]; then
-        echo "check-imports: $exe is missing" >&2
-        status=1
-        continue
-    fi
+fail() {
+    echo "check-imports: $*" >&2
+    status=1
+}
+
+if [ ! -x "$check_imports" ]; then
+    fail "$check_imports is missing (it lives in ../shared beside the checkout)"
+    exit 1
+fi
+
+# The UTF-16LE bytes of a text, as a grep -P pattern.
+utf16_pattern() {
+    printf '%s' "$1" | sed 's/./&\\x00/g'
+}
+
+for arch in win32 win64; do
     objdump=x86_64-w64-mingw32-objdump
-    [ "$arch" = win32 ] && objdump=i686-w64-mingw32-objdump
-    imports=$($objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sed 's/\.dll$//' | sort -u)
-    for dll in $imports; do
-        if ! grep -qw -- "$dll" <<<"$known_dlls"; then
-            echo "check-imports: $exe imports $dll.dll, which is not a KnownDLL" >&2
-            status=1
+    targets=(--target xp --target vista --target win7)
+    if [ "$arch" = win32 ]; then
+        objdump=i686-w64-mingw32-objdump
+        targets=(--target 2000 "${targets[@]}")
+    fi
+    for exe in "build/$arch/Tessaro.exe" "build/$arch/instinfo-check.exe"; do
+        if [ ! -f "$exe" ]; then
+            fail "$exe is missing"
+            continue
+        fi
+        if ! report=$("$check_imports" --strict "${targets[@]}" "$exe"); then
+            echo "$report" >&2
+            fail "$exe does not load on every supported Windows"
+        else
+            echo "check-imports: $exe loads on $(grep -c 'loads (as far as the data tells)' <<<"$report") targets"
+        fi
+        if grep -q "not covered by the data" <<<"$report"; then
+            grep "not covered by the data" <<<"$report" >&2
+            fail "$exe imports a DLL the data does not cover"
         fi
     done
+
+    exe="build/$arch/Tessaro.exe"
+    [ -f "$exe" ] || continue
+    imports=$($objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sed 's/\.dll$//' | sort -u)
+    for dll in $imports; do
+        grep -qw -- "$dll" <<<"$known_dlls" || fail "$exe imports $dll.dll, which is not a KnownDLL"
+    done
     echo "check-imports: $exe imports only KnownDLLs: $(echo $imports | tr '\n' ' ')"
-    size=$(stat -c %s "$exe")
-    if [ "$size" -gt "$max_bytes" ]; then
-        echo "check-imports: $exe is $size bytes, more than $max_bytes" >&2
-        status=1
+    grep -q 'requestedExecutionLevel level="highestAvailable" uiAccess="false"' "$exe" ||
+        fail "$exe does not ask for the highestAvailable execution level"
+    if grep -qaP "$(utf16_pattern TESSARO_TEST_HIDE_APIS)" "$exe"; then
+        fail "$exe reads TESSARO_TEST_HIDE_APIS: only the test variant may"
     fi
+    grep -qaP "$(utf16_pattern TESSARO_TEST_HIDE_APIS)" "build/$arch/Tessaro-api-fallback.exe" ||
+        fail "build/$arch/Tessaro-api-fallback.exe does not honour TESSARO_TEST_HIDE_APIS (the check above proves nothing)"
+    size=$(stat -c %s "$exe")
+    [ "$size" -le "$max_bytes" ] || fail "$exe is $size bytes, more than $max_bytes"
     echo "check-imports: $exe is $size bytes"
 done
 exit $status

@@ -45,6 +45,7 @@ class FuzzPlatform final : public StartupServices,
         return out;
     }
     std::unique_ptr<LineWriter> OpenForAppend(const std::string&) override { return std::make_unique<NullWriter>(); }
+    std::string TemporaryFolder() override { return {}; }
     std::string LocalTimestamp() override { return "2026/12/7 5:19:53"; }
     DialogReply ShowMessage(std::string_view, std::string_view, MessageKind) override { return DialogReply::Ok; }
     void Pause(uint32_t) override {}
@@ -53,6 +54,8 @@ class FuzzPlatform final : public StartupServices,
     Result<bool> CopyReplacing(const std::string&, const std::string&) override { return false; }
     Result<bool> RemoveFile(const std::string&) override { return false; }
     Status SetNormalAttributes(const std::string&) override { return {}; }
+    Refusal LastRefusal() override { return Refusal::Other; }
+    std::optional<std::string> VirtualStoreCopyOf(const std::string&) override { return std::nullopt; }
     Status StartProgram(const std::string&, const std::string&) override { return {}; }
     Result<std::vector<ProcessEntry>> Snapshot() override { return std::vector<ProcessEntry>{}; }
     void Terminate(uint32_t) override {}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/utf8.h"
+#include "platform/virtual_store_path.h"
 
 namespace tessaro::testing {
 namespace {
@@ -203,7 +204,8 @@ std::string FakePlatform::AnsiToUtf8(std::string_view ansiText) {
 }
 
 std::unique_ptr<LineWriter> FakePlatform::OpenForAppend(const std::string& path) {
-    if (logCannotOpen) {
+    const bool inDriveRoot = Key(ParentOf(path)) == Key("C:");
+    if (logCannotOpen || (driveRootRefusesFiles && inDriveRoot)) {
         return nullptr;
     }
     Entry& entry = entries_[Key(path)];
@@ -240,8 +242,8 @@ Result<bool> FakePlatform::CopyReplacing(const std::string& source, const std::s
     const auto from = entries_.find(Key(source));
     const auto to = entries_.find(Key(target));
     const bool targetFolderExists = entries_.contains(Key(ParentOf(target)));
-    if (copyRefused || from == entries_.end() || from->second.folder || !targetFolderExists ||
-        (to != entries_.end() && (to->second.readOnly || to->second.folder))) {
+    if (copyRefused || lockedFiles.contains(target) || from == entries_.end() || from->second.folder ||
+        !targetFolderExists || (to != entries_.end() && (to->second.readOnly || to->second.folder))) {
         return false;
     }
     entries_[Key(target)] = Entry{false, false, from->second.content};
@@ -254,11 +256,19 @@ Result<bool> FakePlatform::RemoveFile(const std::string& path) {
     }
     events.push_back("delete:" + path);
     const auto it = entries_.find(Key(path));
-    if (it == entries_.end() || it->second.folder || it->second.readOnly) {
+    if (it == entries_.end() || it->second.folder || it->second.readOnly || lockedFiles.contains(path)) {
         return false;
     }
     entries_.erase(it);
     return true;
+}
+
+std::optional<std::string> FakePlatform::VirtualStoreCopyOf(const std::string& path) {
+    std::optional<std::string> copy = VirtualStorePath(path, virtualizedFolders, localAppData);
+    if (!copy || !Exists(*copy) || entries_.at(Key(*copy)).folder) {
+        return std::nullopt;
+    }
+    return copy;
 }
 
 Status FakePlatform::SetNormalAttributes(const std::string& path) {

@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -70,7 +71,15 @@ class FakePlatform : public StartupServices,
     std::string commandArguments;
     bool anotherInstance = false;
     // Files.
-    bool logCannotOpen = false;
+    bool logCannotOpen = false;          // no log file opens anywhere
+    bool driveRootRefusesFiles = false;  // files directly in C:\ cannot be opened (a standard user under UAC)
+    std::string temporaryFolder = "C:\\Users\\me\\AppData\\Local\\Temp";
+    Refusal refusalReason = Refusal::Other;  // what LastRefusal() answers
+    std::set<std::string> lockedFiles;       // by path: no copy replaces them, no deletion removes them
+    // UAC file virtualization: VirtualStoreCopyOf maps paths inside these folders into
+    // <localAppData>\VirtualStore and answers the ones that exist there. Empty: no VirtualStore.
+    std::vector<std::string> virtualizedFolders;
+    std::string localAppData = "C:\\Users\\me\\AppData\\Local";
     std::map<std::string, ReadStatus> readFailures;  // by path
     std::string (*ansiDecoder)(std::string_view) = nullptr;
     bool copyRefused = false;
@@ -103,6 +112,7 @@ class FakePlatform : public StartupServices,
     FileBytes ReadAll(const std::string& path) override;
     std::string AnsiToUtf8(std::string_view ansiText) override;
     std::unique_ptr<LineWriter> OpenForAppend(const std::string& path) override;
+    std::string TemporaryFolder() override { return temporaryFolder; }
     // Clock
     std::string LocalTimestamp() override { return std::string(kTimestamp); }
     // Dialogs
@@ -116,6 +126,8 @@ class FakePlatform : public StartupServices,
     Result<bool> RemoveFile(const std::string& path) override;
     Status SetNormalAttributes(const std::string& path) override;
     Status StartProgram(const std::string& programPath, const std::string& argumentText) override;
+    Refusal LastRefusal() override { return refusalReason; }
+    std::optional<std::string> VirtualStoreCopyOf(const std::string& path) override;
     // ProcessServices
     Result<std::vector<ProcessEntry>> Snapshot() override;
     void Terminate(uint32_t processId) override;

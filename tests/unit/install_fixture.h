@@ -12,12 +12,13 @@
 
 namespace tessaro::testing {
 
-// Starts the program on the fake platform with an InstInfo.ini, then presses Install.
-class InstallFixture : public ::testing::Test {
-  protected:
+// Starts the program on the fake platform with an InstInfo.ini, then presses Install. A plain class, so a table
+// test can make a fresh one per row; InstallFixture below is the same as a test fixture.
+class InstallHarness {
+  public:
     using Lines = std::vector<std::string>;
 
-    InstallFixture() {
+    InstallHarness() {
         fake.AddFolder("C:\\addon");
         for (const std::string& folder :
              {fake.corel.userDataPath, fake.corel.gmsPath, fake.corel.userGmsPath, fake.corel.applicationPath}) {
@@ -66,5 +67,7 @@ class InstallFixture : public ::testing::Test {
     FakePlatform fake;
     InstallerState state;
 };
+
+class InstallFixture : public ::testing::Test, public InstallHarness {};
 
 }  // namespace tessaro::testing

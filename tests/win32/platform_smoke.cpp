@@ -655,13 +655,13 @@ void CheckFileServices(const std::wstring& dir) {
           "CopyReplacing replaces the target", Shown(ReadBytes(Utf8ToWide(target))));
     auto missing = services.CopyReplacing(WideToUtf8(dir + L"\\nothing.txt"), target);
     Check(missing.ok() && !missing.value(), "CopyReplacing from a missing source is false",
-          "error " + std::to_string(services.LastRefusal()));
+          "error " + std::to_string(services.LastRefusalCode()));
 
     ::SetFileAttributesW(Utf8ToWide(target).c_str(), FILE_ATTRIBUTE_READONLY);
     WriteBytes(Utf8ToWide(source), "third content");
     auto readOnly = services.CopyReplacing(source, target);
     Info("CopyReplacing onto a read-only target: " + std::string(readOnly.value() ? "true" : "false") + ", error " +
-         std::to_string(services.LastRefusal()));
+         std::to_string(services.LastRefusalCode()));
     ::SetFileAttributesW(Utf8ToWide(target).c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     const DWORD before = ::GetFileAttributesW(Utf8ToWide(target).c_str());
     const bool normalOk = services.SetNormalAttributes(target).ok();
@@ -678,7 +678,7 @@ void CheckFileServices(const std::wstring& dir) {
 
     Check(services.RemoveFile(target).value() && !Exists(Utf8ToWide(target)), "RemoveFile removes");
     Check(!services.RemoveFile(target).value(), "RemoveFile of a missing file is false",
-          "error " + std::to_string(services.LastRefusal()));
+          "error " + std::to_string(services.LastRefusalCode()));
 }
 
 void CheckStartProgram(const std::wstring& dir) {

@@ -39,6 +39,7 @@ class CheckerPlatform final : public tessaro::StartupServices,
     tessaro::FileBytes ReadAll(const std::string& path) override;
     std::string AnsiToUtf8(std::string_view ansiText) override { return ansiDecoder_(ansiText); }
     std::unique_ptr<tessaro::LineWriter> OpenForAppend(const std::string&) override { return nullptr; }
+    std::string TemporaryFolder() override { return {}; }
     // Clock
     std::string LocalTimestamp() override { return {}; }
     // Dialogs
@@ -51,6 +52,8 @@ class CheckerPlatform final : public tessaro::StartupServices,
     tessaro::Result<bool> CopyReplacing(const std::string&, const std::string&) override { return false; }
     tessaro::Result<bool> RemoveFile(const std::string&) override { return false; }
     tessaro::Status SetNormalAttributes(const std::string&) override { return {}; }
+    tessaro::Refusal LastRefusal() override { return tessaro::Refusal::Other; }
+    std::optional<std::string> VirtualStoreCopyOf(const std::string&) override { return std::nullopt; }
     tessaro::Status StartProgram(const std::string&, const std::string&) override;
     // ProcessServices
     tessaro::Result<std::vector<tessaro::ProcessEntry>> Snapshot() override {

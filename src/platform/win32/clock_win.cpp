@@ -9,25 +9,26 @@
 namespace tessaro {
 namespace {
 
+// The user's own short date and time formats. The functions that take a locale name are Vista and later; these
+// take the locale identifier and give the same text on every supported Windows.
 std::wstring UserDate(const SYSTEMTIME& time) {
-    const int length = ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, nullptr, 0, nullptr);
+    const int length = ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, nullptr, 0);
     if (length <= 0) {
         return {};
     }
     std::wstring text(static_cast<size_t>(length), L'\0');
-    const int written =
-        ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, text.data(), length, nullptr);
+    const int written = ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, text.data(), length);
     text.resize(written > 0 ? static_cast<size_t>(written) - 1 : 0);  // Drop the terminating NUL.
     return text;
 }
 
 std::wstring UserTime(const SYSTEMTIME& time) {
-    const int length = ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, nullptr, 0);
+    const int length = ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, nullptr, 0);
     if (length <= 0) {
         return {};
     }
     std::wstring text(static_cast<size_t>(length), L'\0');
-    const int written = ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, text.data(), length);
+    const int written = ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, text.data(), length);
     text.resize(written > 0 ? static_cast<size_t>(written) - 1 : 0);
     return text;
 }

@@ -1,7 +1,12 @@
 #include "platform/win32/file_services_win.h"
 
+#include <shlobj.h>
+
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/virtual_store_path.h"
 
 #include "platform/win32/text_conv_win.h"
 #include "platform/win32/unique_handle_win.h"
@@ -72,6 +77,38 @@ Result<bool> FileServicesWin::RemoveFile(const std::string& path) {
         return false;
     }
     return true;
+}
+
+Refusal FileServicesWin::LastRefusal() {
+    return lastRefusal_ == ERROR_ACCESS_DENIED ? Refusal::AccessDenied : Refusal::Other;
+}
+
+namespace {
+
+std::string KnownFolder(int csidl) {
+    wchar_t buffer[MAX_PATH];
+    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
+        return {};
+    }
+    return win::WideToUtf8(buffer);
+}
+
+}  // namespace
+
+std::optional<std::string> FileServicesWin::VirtualStoreCopyOf(const std::string& path) {
+    // The folders UAC virtualizes for a 32-bit program without a manifest. On Windows before Vista the
+    // VirtualStore folder does not exist, so nothing is ever found there.
+    const std::vector<std::string> virtualized = {KnownFolder(CSIDL_PROGRAM_FILES), KnownFolder(CSIDL_PROGRAM_FILESX86),
+                                                  KnownFolder(CSIDL_WINDOWS), KnownFolder(CSIDL_COMMON_APPDATA)};
+    std::optional<std::string> copy = VirtualStorePath(path, virtualized, KnownFolder(CSIDL_LOCAL_APPDATA));
+    if (!copy) {
+        return std::nullopt;
+    }
+    const DWORD attributes = ::GetFileAttributesW(win::Utf8ToWide(*copy).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::nullopt;
+    }
+    return copy;
 }
 
 Status FileServicesWin::SetNormalAttributes(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/host_services.h"
@@ -15,9 +16,11 @@ class FileServicesWin final : public FileServices {
     Result<bool> RemoveFile(const std::string& path) override;
     Status SetNormalAttributes(const std::string& path) override;
     Status StartProgram(const std::string& programPath, const std::string& argumentText) override;
+    Refusal LastRefusal() override;
+    std::optional<std::string> VirtualStoreCopyOf(const std::string& path) override;
 
-    // The system's error code of the last refused copy or deletion, for diagnostics only.
-    DWORD LastRefusal() const noexcept { return lastRefusal_; }
+    // The system's error code of the last refused copy or deletion.
+    DWORD LastRefusalCode() const noexcept { return lastRefusal_; }
 
   private:
     DWORD lastRefusal_ = ERROR_SUCCESS;

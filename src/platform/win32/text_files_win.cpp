@@ -80,4 +80,18 @@ std::unique_ptr<LineWriter> TextFilesWin::OpenForAppend(const std::string& path)
     return std::make_unique<AnsiLineWriter>(std::move(file));
 }
 
+std::string TextFilesWin::TemporaryFolder() {
+    // GetTempPathW answers at most MAX_PATH + 1 characters, its final separator included.
+    wchar_t buffer[MAX_PATH + 2];
+    const DWORD length = ::GetTempPathW(MAX_PATH + 2, buffer);
+    if (length == 0 || length > MAX_PATH + 1) {
+        return {};
+    }
+    std::wstring folder(buffer, length);
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) {
+        folder.pop_back();
+    }
+    return win::WideToUtf8(folder);
+}
+
 }  // namespace tessaro

@@ -18,6 +18,7 @@ class TextFilesWin final : public TextFiles {
     // The file is shared for reading and writing, so a second instance can append to a log the first one
     // still holds open.
     std::unique_ptr<LineWriter> OpenForAppend(const std::string& path) override;
+    std::string TemporaryFolder() override;
 };
 
 }  // namespace tessaro
