@@ -6,7 +6,11 @@ Wine loads a library it ships as builtin even when a file of that name lies besi
 Wine's default load order would pass whatever Tessaro did. Tessaro is therefore started with the planted names set
 to "n,b" (native first), and with WINEDEBUG=+pid,+loaddll, whose trace names every module each process loaded and
 from where. The control run shows that the same set-up does catch a program that does not restrict its library
-search. One whole install (a copy to gmspath, after a click on the cover picture) serves all Tessaro checks."""
+search. One whole install (a copy to gmspath, after a click on the cover picture) serves all Tessaro checks; it runs
+twice: once as on Windows 8 and later, and once by the test build Tessaro-api-fallback.exe told to behave as if
+SetDefaultDllDirectories were missing, which is the road of XP, Vista and 7 without KB2533623 (only the current folder
+leaves the search, so the system libraries loaded later by bare name must already be loaded from the system
+folder)."""
 
 from __future__ import annotations
 
@@ -28,13 +32,16 @@ from tessaro_ui import EXIT_INSTALLED, EXIT_LINES, PIC_FLAGS, SUCCESS
 from test_install_runs import install
 
 PLANT_DLL = harness.BUILD_DIR / "plant.dll"
+API_FALLBACK_EXE = harness.BUILD_DIR / "Tessaro-api-fallback.exe"
 PLANT_CONTROL_EXE = harness.BUILD_DIR / "plant_control.exe"
 
 # What an installer, COM or the shell is known to load by bare name, plus what Tessaro's process loads under Wine
 # that is no KnownDLL on Windows (actxprxy: the proxies for the automation calls; urlmon, wininet and mpr: what
-# opening the web page pulls in).
+# opening the web page pulls in; kerberos, msv1_0, dnsapi, iphlpapi, netapi32 and msacm32: what the security
+# packages and winmm that Tessaro loads early need themselves).
 PLANTED = ("uxtheme", "dwmapi", "winmm", "cryptbase", "profapi", "propsys", "userenv", "wtsapi32", "comctl32",
-           "msimg32", "oleacc", "textshaping", "dbghelp", "actxprxy", "urlmon", "wininet", "mpr")
+           "msimg32", "oleacc", "textshaping", "dbghelp", "actxprxy", "urlmon", "wininet", "mpr", "apphelp", "sspicli",
+           "secur32", "kerberos", "msv1_0", "dnsapi", "iphlpapi", "netapi32", "msacm32")
 
 # Wine's own user32 and sechost import these, so its loader resolves them before the first instruction of any
 # program that links user32, from the program's folder first and with no KnownDLLs list to stop it. No program can
@@ -54,22 +61,24 @@ WINE_ONLY = frozenset({"winex11.drv"})  # Wine's display driver, loaded from the
 DEFAULT_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
 TRACE_LINE = re.compile(r'^([0-9a-f]+):[0-9a-f]+:trace:loaddll:\w+ Loaded L"(.*)" at [0-9A-Fa-f]+: (\w+)$')
 
-def environment(env: harness.WineEnv, overrides: str = "", debug: str = "-all") -> dict[str, str]:
-    """The harness's environment with more DLL overrides (its own ones kept) and another WINEDEBUG."""
+def environment(env: harness.WineEnv, overrides: str = "", debug: str = "-all",
+                extra: Optional[dict[str, str]] = None) -> dict[str, str]:
+    """The harness's environment with more DLL overrides (its own ones kept), another WINEDEBUG and `extra`."""
     changed = dict(env.env)
+    changed.update(extra or {})
     changed["WINEDLLOVERRIDES"] = DEFAULT_OVERRIDES + (";" + overrides if overrides else "")
     changed["WINEDEBUG"] = debug
     return changed
 
 
-def start_tessaro(env: harness.WineEnv, folder: Path, name: str, overrides: str, debug: str = "-all"
-                  ) -> harness.WineProcess:
+def start_tessaro(env: harness.WineEnv, folder: Path, name: str, overrides: str, debug: str = "-all",
+                  extra: Optional[dict[str, str]] = None) -> harness.WineProcess:
     """Tessaro.exe /log from `folder` (also its current folder) in the test's prefix, with more DLL overrides and
     another WINEDEBUG; stdout and stderr (the Wine trace) go to files in the harness folder."""
     out_path, err_path = env.log_dir / f"{name}.stdout", env.log_dir / f"{name}.stderr"
     with open(out_path, "wb") as out, open(err_path, "wb") as err:
         popen = subprocess.Popen([env.loader, env.windows_path(folder / "Tessaro.exe"), "/log"],
-                                 env=environment(env, overrides, debug), cwd=folder, stdin=subprocess.DEVNULL,
+                                 env=environment(env, overrides, debug, extra), cwd=folder, stdin=subprocess.DEVNULL,
                                  stdout=out, stderr=err, start_new_session=True)
     return harness.WineProcess(popen, name, out_path, err_path)
 
@@ -103,6 +112,12 @@ def test_control_program_picks_up_a_planted_dll_unless_it_restricts_the_search(w
 
     # Native first: the program that loads by bare name gets the planted copy, and the marker says who loaded it.
     assert run_control(wine_env, folder, "plain", "version=n,b") == (0, f"loaded {here}\\version.dll")
+    assert markers(folder) == {"version.dll.loaded": [f"{here}\\plant_control.exe\t{here}\\version.dll"]}
+    marker.unlink()
+
+    # Taking only the current folder out of the search, as Windows before 8 can without KB2533623, still finds the
+    # planted copy: on that road only loading the system's copy first keeps it out.
+    assert run_control(wine_env, folder, "no-current-folder", "version=n,b") == (0, f"loaded {here}\\version.dll")
     assert markers(folder) == {"version.dll.loaded": [f"{here}\\plant_control.exe\t{here}\\version.dll"]}
     marker.unlink()
 
@@ -159,18 +174,26 @@ def parse_trace(text: str) -> dict[str, list[tuple[str, str]]]:
     return modules
 
 
-@pytest.fixture(scope="module")
-def planted_run(wine_env, _driver_holder):
+# How each run restricts the library search: the exe that runs and what it is told to treat as missing.
+SEARCH_ROADS = {
+    "SetDefaultDllDirectories": (harness.TESSARO_EXE, {}),
+    "SetDllDirectory-only": (API_FALLBACK_EXE, {"TESSARO_TEST_HIDE_APIS": "SetDefaultDllDirectories"}),
+}
+
+
+@pytest.fixture(scope="module", params=list(SEARCH_ROADS))
+def planted_run(request, wine_env, _driver_holder):
+    exe, extra = SEARCH_ROADS[request.param]
     if not PLANT_DLL.exists():
         pytest.skip(f"{PLANT_DLL} is not built (cmake --build --preset win64)")
-    if not harness.TESSARO_EXE.exists():
-        pytest.skip(f"{harness.TESSARO_EXE} is not built")
+    if not exe.exists():
+        pytest.skip(f"{exe} is not built")
     driver = _driver_holder.get()
     standin = OwnStandIn(wine_env, "dll-planting")
     standin.end_servers()
     standin.register()
 
-    folder = harness.AddonFolder(wine_env, "plant-tessaro", harness.TESSARO_EXE)
+    folder = harness.AddonFolder(wine_env, f"plant-tessaro-{request.param}", exe)
     for name in PLANTED:
         shutil.copy2(PLANT_DLL, folder.path / f"{name}.dll")
     title = "种植检查"
@@ -179,8 +202,8 @@ def planted_run(wine_env, _driver_holder):
     harness.clear_log(wine_env)
 
     # winedbg is switched off too: a planted copy that crashed Tessaro must end it, not leave a debugger waiting.
-    proc = start_tessaro(wine_env, folder.path, "plant-tessaro", ",".join(PLANTED) + "=n,b;winedbg.exe=d",
-                         "+pid,+loaddll")
+    proc = start_tessaro(wine_env, folder.path, f"plant-tessaro-{request.param}",
+                         ",".join(PLANTED) + "=n,b;winedbg.exe=d", "+pid,+loaddll", extra)
     box, problem = None, ""
     try:
         driver.wait_window(title, timeout=30)
@@ -238,7 +261,7 @@ def test_every_library_tessaro_loads_is_planted_or_known(planted_run, artifacts_
     loaded = planted_run.modules.get(planted_run.tessaro_pid, [])
     assert loaded, "the trace names no module of Tessaro's process"
     report = "\n".join(f"{path} ({kind})" for path, kind in loaded)
-    (artifacts_dir / "dll-planting-tessaro-modules.txt").write_text(report + "\n", encoding="utf-8")
+    (artifacts_dir / f"dll-planting-tessaro-modules-{planted_run.folder.name}.txt").write_text(report + "\n", encoding="utf-8")
     system = [base_name(path) for path, _ in loaded if path.lower().startswith("c:\\windows\\")]
     unplanted = sorted(set(system) - set(PLANTED) - KNOWN_DLLS - set(BEFORE_ENTRY) - WINE_ONLY)
     assert unplanted == [], f"plant these too (or list them as KnownDLLs): {unplanted}\n{report}"

@@ -1,10 +1,12 @@
 // plant_control.exe: proves that a planted DLL is noticed at all. It loads one library by its bare name, the way
 // a program that never restricted its search would, or after restricting the search to the system folder the
-// way Tessaro does at start. Output: "loaded <path>" or "not loaded <error>" on stdout; exit status 0 when the
+// way Tessaro does at start, or with only the current folder taken out of the search (SetDllDirectoryW(L""), all
+// that Windows before 8 has without KB2533623). Output: "loaded <path>" or "not loaded <error>" on stdout; exit status 0 when the
 // library loaded, 1 when it did not, 2 on bad arguments.
 //
 //   plant_control.exe plain version.dll
 //   plant_control.exe restricted version.dll
+//   plant_control.exe no-current-folder version.dll
 #include <windows.h>
 
 #include <string>
@@ -25,12 +27,14 @@ void Print(const std::wstring& text) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {
-        Print(L"usage: plant_control.exe plain|restricted <dll name>\n");
+        Print(L"usage: plant_control.exe plain|restricted|no-current-folder <dll name>\n");
         return 2;
     }
     const std::wstring mode = argv[1];
     if (mode == L"restricted") {
         SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+        SetDllDirectoryW(L"");
+    } else if (mode == L"no-current-folder") {
         SetDllDirectoryW(L"");
     } else if (mode != L"plain") {
         Print(L"unknown mode " + mode + L"\n");

@@ -9,16 +9,18 @@ namespace {
 
 // Libraries that system DLLs load later by bare name while Tessaro shows its window, its message boxes, opens
 // the web page, starts a program or talks to CorelDRAW through COM: the theme and DWM code, the shell's property
-// and compatibility layers, COM's catalogue and security packages, accessibility, the URL and network code the
+// and compatibility layers, COM's catalogue and security packages (which the security layer itself loads by bare
+// name, so they come before it), accessibility, the URL and network code the
 // shell call pulls in. Without SetDefaultDllDirectories (XP, Vista and 7 without KB2533623, Windows 2000) such a
 // load searches the program's folder first. Once a library of that name is loaded, the loader takes the loaded
 // one and searches nowhere, so each is loaded here from the system folder by full path. A name this Windows does
 // not have just fails to load.
 constexpr const wchar_t* kLateLoadedSystemLibraries[] = {
-    L"uxtheme.dll",     L"dwmapi.dll",  L"msimg32.dll",   L"version.dll", L"userenv.dll", L"profapi.dll",
-    L"apphelp.dll",     L"propsys.dll", L"cryptbase.dll", L"sspicli.dll", L"secur32.dll", L"ntmarta.dll",
-    L"clbcatq.dll",     L"comres.dll",  L"actxprxy.dll",  L"oleacc.dll",  L"winmm.dll",   L"wtsapi32.dll",
-    L"textshaping.dll", L"dbghelp.dll", L"iertutil.dll",  L"urlmon.dll",  L"wininet.dll", L"mpr.dll",
+    L"uxtheme.dll", L"dwmapi.dll",   L"msimg32.dll",     L"version.dll",  L"userenv.dll",  L"profapi.dll",
+    L"apphelp.dll", L"propsys.dll",  L"cryptbase.dll",   L"kerberos.dll", L"msv1_0.dll",   L"sspicli.dll",
+    L"secur32.dll", L"ntmarta.dll",  L"clbcatq.dll",     L"comres.dll",   L"actxprxy.dll", L"oleacc.dll",
+    L"winmm.dll",   L"wtsapi32.dll", L"textshaping.dll", L"dbghelp.dll",  L"iertutil.dll", L"urlmon.dll",
+    L"wininet.dll", L"mpr.dll",
 };
 
 std::wstring SystemFolder() {
