@@ -6,6 +6,7 @@
 #include "app/texts.h"
 #include "engine/exit_installer.h"
 #include "engine/install_run.h"
+#include "platform/win32/desktop_user_launch_win.h"
 #include "platform/win32/dialogs_win.h"
 #include "platform/win32/text_conv_win.h"
 #include "ui/res/resource.h"
@@ -148,6 +149,10 @@ void FrmMain::cmdInstall_Click() {
 }
 
 void FrmMain::picFlags_Click() {
+    // The browser opens as the desktop user, never with the rights an elevated installer holds.
+    if (win::RunsElevated() && SUCCEEDED(win::ShellExecuteAsDesktopUser(kWebPage, L"", L"", SW_SHOWNORMAL))) {
+        return;
+    }
     ShellExecuteW(hwnd_, L"open", kWebPage, L"", L"", SW_SHOWNORMAL);
 }
 

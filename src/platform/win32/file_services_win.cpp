@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/virtual_store_path.h"
+#include "platform/win32/desktop_user_launch_win.h"
 
 #include "platform/win32/text_conv_win.h"
 #include "platform/win32/unique_handle_win.h"
@@ -52,17 +53,21 @@ Result<bool> FileServicesWin::CopyReplacing(const std::string& source, const std
         if (IsDiskFull(error)) {
             // Writing over the old file might still fit, but would lose it if it does not: keep what the user has.
             lastRefusal_ = error;
+            refusedForRights_ = false;
             return false;
         }
         // No temporary file to be had there (no right to create one, a missing folder): the plain copy decides.
         if (!::CopyFileW(wideSource.c_str(), wideTarget.c_str(), FALSE)) {
             lastRefusal_ = ::GetLastError();
+            refusedForRights_ = error == ERROR_ACCESS_DENIED && lastRefusal_ == ERROR_ACCESS_DENIED;
             return false;
         }
         return true;
     }
     if (!::MoveFileExW(temporary.c_str(), wideTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        // A file we may create in the folder but not rename over is in use or protected, not out of our rights.
         lastRefusal_ = ::GetLastError();
+        refusedForRights_ = false;
         ::SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileW(temporary.c_str());
         return false;
@@ -74,13 +79,16 @@ Result<bool> FileServicesWin::RemoveFile(const std::string& path) {
     const std::wstring widePath = win::Utf8ToWide(path);
     if (!::DeleteFileW(widePath.c_str())) {
         lastRefusal_ = ::GetLastError();
+        refusedForRights_ = lastRefusal_ == ERROR_ACCESS_DENIED;
         return false;
     }
     return true;
 }
 
+// Access denied by the folder itself, to a process UAC did not elevate: the user is no administrator. An
+// elevated installer that is refused meets a file in use or a protected one, which more rights would not help.
 Refusal FileServicesWin::LastRefusal() {
-    return lastRefusal_ == ERROR_ACCESS_DENIED ? Refusal::AccessDenied : Refusal::Other;
+    return refusedForRights_ && !win::RunsElevated() ? Refusal::AccessDenied : Refusal::Other;
 }
 
 namespace {
@@ -123,7 +131,18 @@ Status FileServicesWin::StartProgram(const std::string& programPath, const std::
     // The program is named outright, so the system never guesses at an unquoted path with blanks in it
     // ("C:\Program Files\..." starting C:\Program.exe). The command line repeats it quoted, as argv[0]; the
     // argument text already starts with its own blank when it is not empty.
-    std::wstring commandLine = L"\"" + program + L"\"" + win::Utf8ToWide(argumentText);
+    const std::wstring arguments = win::Utf8ToWide(argumentText);
+    // An elevated installer starts the add-on's program as the desktop user, as a double-click would have: it
+    // must not run with administrator rights the user gave only to the installation.
+    if (win::RunsElevated()) {
+        const std::wstring parameters = arguments.empty() ? arguments : arguments.substr(1);
+        const size_t slash = program.find_last_of(L"\\/");
+        const std::wstring folder = slash == std::wstring::npos ? std::wstring() : program.substr(0, slash);
+        if (SUCCEEDED(win::ShellExecuteAsDesktopUser(program, parameters, folder, SW_SHOWNORMAL))) {
+            return {};
+        }
+    }
+    std::wstring commandLine = L"\"" + program + L"\"" + arguments;
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

@@ -24,6 +24,7 @@ class FileServicesWin final : public FileServices {
 
   private:
     DWORD lastRefusal_ = ERROR_SUCCESS;
+    bool refusedForRights_ = false;
 };
 
 }  // namespace tessaro
