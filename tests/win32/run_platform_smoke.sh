@@ -14,9 +14,10 @@ export WINEDEBUG=-all
 # The ANSI code page follows the locale; 936 is the one the installer's users have.
 export LC_ALL=zh_CN.UTF-8
 
-wine=/usr/lib/wine/wine64
+# WINE and WINESERVER pick another Wine, e.g. scripts/wine32/wine for the x86 build.
+wine=${WINE:-/usr/lib/wine/wine64}
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
-wineserver=/usr/lib/wine/wineserver
+wineserver=${WINESERVER:-/usr/lib/wine/wineserver}
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
 
 [ -d "$WINEPREFIX/drive_c" ] || "$wine" wineboot -i >/dev/null 2>&1
