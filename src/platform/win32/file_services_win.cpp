@@ -134,7 +134,10 @@ Status FileServicesWin::StartProgram(const std::string& programPath, const std::
     const std::wstring arguments = win::Utf8ToWide(argumentText);
     // An elevated installer starts the add-on's program as the desktop user, as a double-click would have: it
     // must not run with administrator rights the user gave only to the installation.
-    if (win::RunsElevated()) {
+    // The shell reports a program it cannot start in a box of its own and still answers success, so it is asked
+    // only for a program that CreateProcessW would start too: a path within MAX_PATH naming an executable.
+    DWORD binaryType = 0;
+    if (win::RunsElevated() && program.size() < MAX_PATH && ::GetBinaryTypeW(program.c_str(), &binaryType)) {
         const std::wstring parameters = arguments.empty() ? arguments : arguments.substr(1);
         const size_t slash = program.find_last_of(L"\\/");
         const std::wstring folder = slash == std::wstring::npos ? std::wstring() : program.substr(0, slash);
