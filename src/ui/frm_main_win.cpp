@@ -150,7 +150,7 @@ void FrmMain::cmdInstall_Click() {
 
 void FrmMain::picFlags_Click() {
     // The browser opens as the desktop user, never with the rights an elevated installer holds.
-    if (win::RunsElevated() && SUCCEEDED(win::ShellExecuteAsDesktopUser(kWebPage, L"", L"", SW_SHOWNORMAL))) {
+    if (win::StartedAsDesktopUserWhenElevated(kWebPage, L"", L"", SW_SHOWNORMAL)) {
         return;
     }
     ShellExecuteW(hwnd_, L"open", kWebPage, L"", L"", SW_SHOWNORMAL);

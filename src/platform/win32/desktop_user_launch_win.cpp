@@ -160,4 +160,11 @@ HRESULT ShellExecuteAsDesktopUser(const std::wstring& file,
     return hr == S_OK ? S_OK : (FAILED(hr) ? hr : E_FAIL);
 }
 
+bool StartedAsDesktopUserWhenElevated(const std::wstring& file,
+                                      const std::wstring& parameters,
+                                      const std::wstring& directory,
+                                      int showCommand) {
+    return RunsElevated() && SUCCEEDED(ShellExecuteAsDesktopUser(file, parameters, directory, showCommand));
+}
+
 }  // namespace tessaro::win

@@ -26,4 +26,12 @@ HRESULT ShellExecuteAsDesktopUser(const std::wstring& file,
                                   const std::wstring& directory,
                                   int showCommand);
 
+// What an elevated installer does before starting anything itself: true when it runs elevated and the desktop shell
+// took the request; false when it is not elevated or the shell could not be asked, and the caller starts `file`
+// the usual way.
+bool StartedAsDesktopUserWhenElevated(const std::wstring& file,
+                                      const std::wstring& parameters,
+                                      const std::wstring& directory,
+                                      int showCommand);
+
 }  // namespace tessaro::win

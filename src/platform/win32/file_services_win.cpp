@@ -8,6 +8,7 @@
 
 #include "platform/virtual_store_path.h"
 #include "platform/win32/desktop_user_launch_win.h"
+#include "platform/win32/startup_services_win.h"
 
 #include "platform/win32/text_conv_win.h"
 #include "platform/win32/unique_handle_win.h"
@@ -137,13 +138,10 @@ Status FileServicesWin::StartProgram(const std::string& programPath, const std::
     // The shell reports a program it cannot start in a box of its own and still answers success, so it is asked
     // only for a program that CreateProcessW would start too: a path within MAX_PATH naming an executable.
     DWORD binaryType = 0;
-    if (win::RunsElevated() && program.size() < MAX_PATH && ::GetBinaryTypeW(program.c_str(), &binaryType)) {
-        const std::wstring parameters = arguments.empty() ? arguments : arguments.substr(1);
-        const size_t slash = program.find_last_of(L"\\/");
-        const std::wstring folder = slash == std::wstring::npos ? std::wstring() : program.substr(0, slash);
-        if (SUCCEEDED(win::ShellExecuteAsDesktopUser(program, parameters, folder, SW_SHOWNORMAL))) {
-            return {};
-        }
+    if (program.size() < MAX_PATH && ::GetBinaryTypeW(program.c_str(), &binaryType) &&
+        win::StartedAsDesktopUserWhenElevated(program, arguments.empty() ? arguments : arguments.substr(1),
+                                              StartupServicesWin::FolderOf(program), SW_SHOWNORMAL)) {
+        return {};
     }
     std::wstring commandLine = L"\"" + program + L"\"" + arguments;
 
