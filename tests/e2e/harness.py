@@ -25,6 +25,21 @@ UIDRIVER_EXE = BUILD_DIR / "uidriver.exe"
 UIDRIVER_HOOK_DLL = BUILD_DIR / "uidriver_hook.dll"
 FIXTURE_WINDOW_EXE = BUILD_DIR / "e2e_fixture_window.exe"
 
+
+
+def pe_bits(exe: Path) -> int:
+    """32 or 64, from the machine field of a PE file's header."""
+    data = exe.read_bytes()[:4096]
+    pe = int.from_bytes(data[0x3C:0x40], "little")
+    if data[:2] != b"MZ" or data[pe:pe + 4] != b"PE\0\0":
+        raise HarnessError(f"{exe} is not a PE file")
+    machines = {0x14C: 32, 0x8664: 64}
+    machine = int.from_bytes(data[pe + 4:pe + 6], "little")
+    if machine not in machines:
+        raise HarnessError(f"{exe}: unexpected machine {machine:#x}")
+    return machines[machine]
+
+
 DEFAULT_DISPLAYS = range(71, 80)
 DEFAULT_LOCALE = "zh_CN.UTF-8"
 MSGBOX_TITLE = "Tessaro"

@@ -36,6 +36,9 @@ def install(driver, title: str, proc: harness.WineProcess, final_timeout: float 
     return box
 
 
+SAMPLE_ADDON = harness.REPO_ROOT / "samples" / "demo-addon"
+
+
 def run_messages(tessaro_log) -> list[str]:
     messages = tessaro_log.messages()
     return messages[messages.index("已点击安装按钮"):]
@@ -46,6 +49,7 @@ def task_messages(tessaro_log) -> list[str]:
     return messages[messages.index("开始分析安装任务") + 1:]
 
 
+@pytest.mark.x86
 def test_the_road_of_one_install(addons, driver, standin, tessaro_log):
     standin.configure(CommandBars="Standard|MyBar|Toolbox", **{"Delay.GMSPath": "2500"})
     standin.register()
@@ -85,6 +89,41 @@ def test_the_road_of_one_install(addons, driver, standin, tessaro_log):
         "CommandBars", "CommandBars(MyBar) not found",
         "CommandBars", "CommandBars(MyBar) not found",
         "Visible=False", "Quit"]
+
+
+@pytest.mark.x86
+def test_the_sample_addon_installs_every_task(addons, driver, standin, tessaro_log):
+    """samples/demo-addon, which add-on makers copy, installs as its README promises."""
+    standin.configure(CommandBars="Standard|Old Toolbox|Toolbox")
+    standin.register()
+    gms = standin.folders["GMSPath"]
+    (gms / "OldToolbox.gms").write_bytes(b"version 0.9")
+    folder = addons.make(name="宏工具箱")
+    for item in SAMPLE_ADDON.iterdir():
+        folder.write_file(item.name, item.read_bytes())
+    folder.write_file("welcome.exe", MARKER_EXE.read_bytes())
+
+    proc = folder.start("/log")
+    box = install(driver, "宏工具箱 1.0 安装程序", proc)
+    assert (box["text"], box["icon"]) == (SUCCESS, "information")
+    assert proc.wait(30) == EXIT_INSTALLED
+
+    assert (gms / "MacroToolbox.gms").read_bytes() == (SAMPLE_ADDON / "MacroToolbox.gms").read_bytes()
+    assert not (gms / "OldToolbox.gms").exists()
+    app_path = folder.windows_path + "\\"
+    journal = standin.journal()
+    assert f"ImportWorkspace {app_path}MacroToolbox.cdws" in journal
+    assert "CommandBars(Old Toolbox).Delete" in journal
+    assert harness.wait_until(lambda: read_ran(folder.path / "welcome.exe.ran"), timeout=10)
+    assert read_ran(folder.path / "welcome.exe.ran") == [f'"{app_path}welcome.exe" /firstrun']
+    old_bar = "准备删除工具栏：Old Toolbox"
+    assert task_messages(tessaro_log) == [
+        "准备复制文件到 GMSPath",
+        "准备导入工作空间", "工作空间文件存在",
+        f"准备删除： {standin.settings['GMSPath']}\\OldToolbox.gms",
+        old_bar, old_bar, "发生错误，代码：-2147024809", old_bar, "发生错误，代码：-2147024809",
+        f"准备运行外部程序：{app_path}welcome.exe /firstrun",
+        "对话框：" + SUCCESS] + EXIT_LINES
 
 
 def test_every_kind_from_a_folder_with_blanks(addons, driver, standin, tessaro_log, wine_env):
@@ -144,6 +183,7 @@ def test_every_kind_from_a_folder_with_blanks(addons, driver, standin, tessaro_l
         "对话框：" + SUCCESS] + EXIT_LINES
 
 
+@pytest.mark.x86
 def test_fatal_missing_file_ends_before_later_tasks(addons, driver, standin, tessaro_log):
     standin.register()
     title = "缺少文件"
@@ -205,6 +245,7 @@ def test_server_dying_mid_run_ends_with_an_error(addons, driver, standin, tessar
     assert "GMSManager.GMSPath died" in standin.journal()
 
 
+@pytest.mark.x86
 def test_no_server_registered(addons, driver, standin, tessaro_log):
     standin.unregister()
     title = "没有 CorelDRAW"
@@ -227,6 +268,7 @@ def test_object_without_automation(addons, driver, standin, tessaro_log):
     assert proc.wait(30) == EXIT_FAILED
 
 
+@pytest.mark.x86
 def test_cancel_then_close_touches_no_corel(addons, driver, standin, tessaro_log):
     standin.register()
     running = standin.running_corel("cancel")

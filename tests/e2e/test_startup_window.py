@@ -4,6 +4,8 @@ from __future__ import annotations
 
 import time
 
+import pytest
+
 import harness
 from tessaro_ui import (BOX_TITLE, CMD_INSTALL, CONFIRM, EXIT_ALREADY_RUNNING, EXIT_CLOSED, EXIT_FAILED, EXIT_LINES,
                         INSTALL_CAPTION, LBWWW, MISSING_INI, PIC_FLAGS, START_LINES)
@@ -13,6 +15,7 @@ READER_LINES_ONE_TASK = ["获得程序标题配置", "获得文件消息配置",
                          "如果必要设置默认封面图片"]
 
 
+@pytest.mark.x86
 def test_missing_instinfo_shows_the_box_and_ends(addons, driver, tessaro_log):
     folder = addons.make(ini=None)
     proc = folder.start("/log")
@@ -34,6 +37,7 @@ def test_no_task_line_means_no_window_and_no_message(addons, driver, tessaro_log
                                                     "如果必要设置默认封面图片"]
 
 
+@pytest.mark.x86
 def test_window_geometry_fonts_and_closing(addons, driver, tessaro_log):
     title = "几何 测试插件"
     folder = addons.make(ini=ONE_TASK.format(title=title))
@@ -87,6 +91,7 @@ def test_second_start_is_refused_and_logged(addons, driver, tessaro_log):
     assert len(tessaro_log.messages()) == 2, "the first start had no /log"
 
 
+@pytest.mark.x86
 def test_enter_presses_install_and_cancel_leaves_the_window(addons, driver, tessaro_log):
     title = "回车 测试"
     folder = addons.make(ini=ONE_TASK.format(title=title))

@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Runs the x86 build under the WoW64 Wine root (scripts/setup-wine32) in a fresh prefix: instinfo-check.exe must
 # print the same report and exit with the same status as the host build on the same files, and
-# platform_smoke.exe must pass. Everything 32-bit is emulated here, so one wineserver is kept alive throughout.
-#   tests/x86/run_x86_smoke.sh        (TESSARO_X86_TIMEOUT: seconds per program, default 900)
+# platform_smoke.exe must pass. One wineserver is kept alive throughout.
+#   tests/x86/run_x86_smoke.sh        (TESSARO_X86_TIMEOUT: seconds per program, default 300)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 wine=$PWD/scripts/wine32/wine
 wineserver=$PWD/scripts/wine32/wineserver
 host_check=build/host/tools/instinfo_check/instinfo-check
-limit=${TESSARO_X86_TIMEOUT:-900}
+limit=${TESSARO_X86_TIMEOUT:-300}
 samples=(good.ini no-fileitem.ini undecodable.ini)
 
 for f in "$wine" "$host_check" build/win32/instinfo-check.exe build/win32/platform_smoke.exe; do
@@ -32,7 +32,6 @@ timeout "$limit" "$wine" wineboot -i >/dev/null 2>&1
 echo "prefix ready after $(elapsed)"
 
 failed=0
-# The samples run side by side: each costs mostly emulated start-up.
 for sample in "${samples[@]}"; do
     (
         status=0

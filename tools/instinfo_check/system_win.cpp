@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 
@@ -82,7 +83,15 @@ std::optional<tessaro::AnsiDecoder> MakeAnsiDecoder(int codePage) {
     if (!::IsValidCodePage(page)) {
         return std::nullopt;
     }
-    return [page](std::string_view ansi) { return ToUtf8(ToWide(page, ansi)); };
+    return [page](std::string_view ansi) {
+        std::wstring wide = ToWide(page, ansi);
+        // Windows' tables give a byte that starts no character of a DBCS code page a private-use character from
+        // U+F8F0 on (936: 0xFF is U+F8F5; 932: 0xA0, 0xFD-0xFF) instead of failing. Shown, it is a blank or a box:
+        // report it as undecodable, as the glibc decoder of the host build does.
+        std::replace_if(
+            wide.begin(), wide.end(), [](wchar_t c) { return c >= 0xF8F0 && c <= 0xF8FF; }, L'\xFFFD');
+        return ToUtf8(wide);
+    };
 }
 
 }  // namespace instinfo_check::system

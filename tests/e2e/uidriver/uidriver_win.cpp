@@ -643,6 +643,8 @@ void CmdInfo(JsonWriter& out, const Args&) {
         out.Field("hookError", Hook().Error());
     }
     out.Field("pointerBits", static_cast<int>(sizeof(void*) * 8));
+    BOOL wow64 = FALSE;
+    out.Field("wow64", ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64);
 }
 
 BOOL CALLBACK ListProc(HWND hwnd, LPARAM param) {
