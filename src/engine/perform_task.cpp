@@ -4,6 +4,7 @@
 
 #include "app/texts.h"
 #include "engine/exit_installer.h"
+#include "platform/windows_paths.h"
 
 namespace tessaro {
 namespace {
@@ -71,7 +72,9 @@ class TaskAction {
             MissingFile(source);
             return;
         }
-        if (folder.empty()) {
+        // A folder that is not absolute is as good as none: it would resolve against the current folder, and
+        // the files would land beside the installer.
+        if (!IsAbsoluteWindowsPath(folder)) {
             MissingCorelPath(folder);
             return;
         }
@@ -89,19 +92,18 @@ class TaskAction {
         if (const TargetToken* token = FindFolderToken(target_)) {
             folder = AskFolder(*token);
         }
-        if (folder.empty()) {
+        if (!IsAbsoluteWindowsPath(folder)) {
             LogLine(state_, Concat({text::kLogDeleteFolderMissingHead, folder, text::kLogNotExistTail}));
             MissingCorelPath(folder);
             return;
         }
         const std::string targetPath = JoinTargetPath(folder, fileName_);
         LogLine(state_, Concat({text::kLogPreparingDelete, targetPath}));
-        if (!Exists(targetPath)) {
+        if (!IsRegularFile(targetPath)) {
             LogLine(state_, Concat({text::kLogDeleteFileMissingHead, targetPath, text::kLogNotExistTail}));
             MissingFile(fileName_);
             return;
         }
-        run_.Step(platform_.files.SetNormalAttributes(targetPath));
         const std::optional<bool> deleted = run_.Step(platform_.files.RemoveFile(targetPath));
         if (deleted == false) {
             run_.Raise(Refused(failure::kDeleteFailed, text::kFailDelete));
@@ -151,7 +153,6 @@ class TaskAction {
             return;
         }
         LogLine(state_, Concat({text::kLogRemovingVirtualStoreCopy, *copy}));
-        run_.Step(platform_.files.SetNormalAttributes(*copy));
         if (run_.Step(platform_.files.RemoveFile(*copy)) == false) {
             run_.Raise(Refused(number, what));
         }
@@ -169,8 +170,16 @@ class TaskAction {
 
     std::string AskFolder(const TargetToken& token) { return run_.Step((state_.CorelApp.*token.query)()).value_or(""); }
 
-    // An existence test that could not be made counts as "not there".
-    bool Exists(const std::string& path) { return run_.Step(platform_.files.PathExists(path)).value_or(false); }
+    // An existence test that could not be made counts as "not there". So does a name holding a NUL: the system
+    // would look for the shorter name before it, which the line does not name.
+    bool Exists(const std::string& path) {
+        return !ContainsNul(path) && run_.Step(platform_.files.PathExists(path)).value_or(false);
+    }
+
+    // Only an ordinary file is deleted: an empty name, a sub-folder or a device is "not there".
+    bool IsRegularFile(const std::string& path) {
+        return !ContainsNul(path) && run_.Step(platform_.files.IsRegularFile(path)).value_or(false);
+    }
 
     void MissingFile(std::string_view path) {
         if (required_) {

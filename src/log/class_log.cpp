@@ -1,6 +1,7 @@
 #include "log/class_log.h"
 
 #include "app/texts.h"
+#include "platform/windows_paths.h"
 
 namespace tessaro {
 
@@ -26,7 +27,7 @@ ClassLog::ClassLog(TextFiles& files, Clock& clock) : clock_(clock), file_(OpenLo
 }
 
 void ClassLog::Begin(std::string_view ActionMessage) {
-    actionMessage_ = ActionMessage;
+    actionMessage_ = WithVisibleNul(ActionMessage);
     if (file_) {
         file_->WriteLine(clock_.LocalTimestamp() + " " + actionMessage_);
     }

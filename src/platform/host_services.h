@@ -89,9 +89,13 @@ class FileServices {
 
     // True when a file or a folder of that path exists.
     virtual Result<bool> PathExists(const std::string& path) = 0;
+    // True only for an ordinary file on a disk: not a folder, not a device (NUL, CON, COM1, ...).
+    virtual Result<bool> IsRegularFile(const std::string& path) = 0;
+    // Replaces what CopyFile would replace and nothing else: a read-only, hidden or system target is refused.
     virtual Result<bool> CopyReplacing(const std::string& source, const std::string& target) = 0;
+    // Deletes a regular file, clearing the attributes that would refuse it first and putting them back when the
+    // deletion fails all the same.
     virtual Result<bool> RemoveFile(const std::string& path) = 0;
-    virtual Status SetNormalAttributes(const std::string& path) = 0;
     virtual Refusal LastRefusal() = 0;
     // Programs built before UAC, CorelDRAW X3 among them, are redirected to a per-user copy of a file under
     // Program Files (the VirtualStore) once such a copy exists, and never see the real file again. The path of

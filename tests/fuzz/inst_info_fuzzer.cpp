@@ -53,7 +53,7 @@ class FuzzPlatform final : public StartupServices,
     Result<bool> PathExists(const std::string&) override { return false; }
     Result<bool> CopyReplacing(const std::string&, const std::string&) override { return false; }
     Result<bool> RemoveFile(const std::string&) override { return false; }
-    Status SetNormalAttributes(const std::string&) override { return {}; }
+    Result<bool> IsRegularFile(const std::string&) override { return false; }
     Refusal LastRefusal() override { return Refusal::Other; }
     std::optional<std::string> VirtualStoreCopyOf(const std::string&) override { return std::nullopt; }
     Status StartProgram(const std::string&, const std::string&) override { return {}; }

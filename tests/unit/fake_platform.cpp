@@ -4,6 +4,7 @@
 
 #include "config/utf8.h"
 #include "platform/virtual_store_path.h"
+#include "platform/windows_paths.h"
 
 namespace tessaro::testing {
 namespace {
@@ -125,8 +126,9 @@ class FakeCorelObject final : public AutomationObject, public std::enable_shared
 
 FakePlatform::FakePlatform() : platform_{*this, *this, *this, *this, *this, *this, *this, *this} {}
 
+// Like the Win32 calls, the fake stops reading a name at its first NUL.
 std::string FakePlatform::Key(const std::string& path) {
-    return utf8::LowerCase(path);
+    return utf8::LowerCase(path.substr(0, path.find('\0')));
 }
 
 std::string FakePlatform::ParentOf(const std::string& path) {
@@ -256,7 +258,8 @@ Result<bool> FakePlatform::RemoveFile(const std::string& path) {
     }
     events.push_back("delete:" + path);
     const auto it = entries_.find(Key(path));
-    if (it == entries_.end() || it->second.folder || it->second.readOnly || lockedFiles.contains(path)) {
+    // The read-only mark is cleared for the deletion; a locked file keeps it, as it was put back.
+    if (it == entries_.end() || it->second.folder || lockedFiles.contains(path)) {
         return false;
     }
     entries_.erase(it);
@@ -271,15 +274,12 @@ std::optional<std::string> FakePlatform::VirtualStoreCopyOf(const std::string& p
     return copy;
 }
 
-Status FakePlatform::SetNormalAttributes(const std::string& path) {
+Result<bool> FakePlatform::IsRegularFile(const std::string& path) {
     if (auto failure = Intercept()) {
         return *failure;
     }
-    events.push_back("attrs:" + path);
-    if (auto it = entries_.find(Key(path)); it != entries_.end()) {
-        it->second.readOnly = false;
-    }
-    return {};
+    const auto it = entries_.find(Key(path));
+    return it != entries_.end() && !it->second.folder && !NamesDevice(path);
 }
 
 Status FakePlatform::StartProgram(const std::string& programPath, const std::string& arguments) {

@@ -62,7 +62,7 @@ class FakePlatform : public StartupServices,
     // The messages of c:\Tessaro.log, time stamps removed (checking each stamp on the way).
     std::vector<std::string> LogMessages() const;
     // Everything recorded, in order: "box:<text>", "caption:<text>", "enabled:0", "pause:<ms>", "terminate:<pid>",
-    // "copy:<src>><dst>", "delete:<path>", "attrs:<path>", "start:<cmd>", "corel:<member>", "end:<status>".
+    // "copy:<src>><dst>", "delete:<path>", "start:<cmd>", "corel:<member>", "end:<status>".
     std::vector<std::string> events;
     std::vector<FakeMessageBox> boxes;
 
@@ -124,7 +124,7 @@ class FakePlatform : public StartupServices,
     Result<bool> PathExists(const std::string& path) override;
     Result<bool> CopyReplacing(const std::string& source, const std::string& target) override;
     Result<bool> RemoveFile(const std::string& path) override;
-    Status SetNormalAttributes(const std::string& path) override;
+    Result<bool> IsRegularFile(const std::string& path) override;
     Status StartProgram(const std::string& programPath, const std::string& argumentText) override;
     Refusal LastRefusal() override { return refusalReason; }
     std::optional<std::string> VirtualStoreCopyOf(const std::string& path) override;

@@ -67,8 +67,7 @@ bool IsFatal(const std::string& text) {
 
 bool IsTaskAction(const std::string& event) {
     return event.starts_with("copy:") || event.starts_with("delete:") || event.starts_with("start:") ||
-           event.starts_with("attrs:") || event.starts_with("corel:ImportWorkspace") ||
-           event.starts_with("corel:CommandBars(");
+           event.starts_with("corel:ImportWorkspace") || event.starts_with("corel:CommandBars(");
 }
 
 void CheckOneEnding(const FakePlatform& fake, const Outcome& outcome, const std::string& label) {
@@ -93,7 +92,9 @@ void CheckOneEnding(const FakePlatform& fake, const Outcome& outcome, const std:
     EXPECT_EQ(std::count(log.begin(), log.end(), "销毁 CorelDRAW 对象"), 1);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "安装程序退出");
-    EXPECT_EQ(std::count_if(fake.events.begin(), fake.events.end(), [](const std::string& e) { return e.starts_with("end:"); }), 1);
+    EXPECT_EQ(std::count_if(fake.events.begin(), fake.events.end(),
+                            [](const std::string& e) { return e.starts_with("end:"); }),
+              1);
     EXPECT_TRUE(fake.events.back().starts_with("end:"));
 
     if (IsFatal(last.text)) {
@@ -122,7 +123,8 @@ TEST(FaultMatrix, EveryFailingCallEndsTheRunInExactlyOneWay) {
             fake.failCall = k;
             fake.injectedFailure = failure;
             const Outcome outcome = RunWholeInstall(fake);
-            CheckOneEnding(fake, outcome, "call " + std::to_string(k) + " fails with " + std::to_string(failure.number));
+            CheckOneEnding(fake, outcome,
+                           "call " + std::to_string(k) + " fails with " + std::to_string(failure.number));
             ++runs;
         }
     }

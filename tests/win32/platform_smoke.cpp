@@ -657,25 +657,69 @@ void CheckFileServices(const std::wstring& dir) {
     Check(missing.ok() && !missing.value(), "CopyReplacing from a missing source is false",
           "error " + std::to_string(services.LastRefusalCode()));
 
-    ::SetFileAttributesW(Utf8ToWide(target).c_str(), FILE_ATTRIBUTE_READONLY);
+    // What CopyFileW refuses to replace is refused here too, whatever the system's rename would allow, and the old
+    // content stays; RemoveFile clears the same attributes, and puts them back when the deletion fails.
+    const struct {
+        DWORD attributes;
+        const char* name;
+    } kProtected[] = {{FILE_ATTRIBUTE_READONLY, "read-only"},
+                      {FILE_ATTRIBUTE_HIDDEN, "hidden"},
+                      {FILE_ATTRIBUTE_SYSTEM, "system"},
+                      {FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, "read-only hidden"}};
+    const std::wstring wideTarget = Utf8ToWide(target);
+    for (const auto& kind : kProtected) {
+        WriteBytes(wideTarget, "kept");
+        ::SetFileAttributesW(wideTarget.c_str(), kind.attributes);
+        WriteBytes(Utf8ToWide(source), "refused content");
+        auto refused = services.CopyReplacing(source, target);
+        const DWORD after = ::GetFileAttributesW(wideTarget.c_str());
+        ::SetFileAttributesW(wideTarget.c_str(), FILE_ATTRIBUTE_NORMAL);
+        Check(refused.ok() && !refused.value() && services.LastRefusalCode() == ERROR_ACCESS_DENIED &&
+                  services.LastRefusal() == Refusal::Other && ReadBytes(wideTarget) == "kept" &&
+                  (after & kind.attributes) == kind.attributes,
+              std::string("CopyReplacing refuses a ") + kind.name + " target and keeps it",
+              "error " + std::to_string(services.LastRefusalCode()) + ", content " + Shown(ReadBytes(wideTarget)));
+    }
+    // A file of the temporary name that is not ours survives a copy; the copy takes another name.
+    const std::wstring strangers = dir + L"\\~tessaro-" + std::to_wstring(::GetCurrentProcessId());
+    for (int n = 1; n <= 40; ++n) {
+        WriteBytes(strangers + L"-" + std::to_wstring(n) + L".tmp", "not ours");
+    }
     WriteBytes(Utf8ToWide(source), "third content");
-    auto readOnly = services.CopyReplacing(source, target);
-    Info("CopyReplacing onto a read-only target: " + std::string(readOnly.value() ? "true" : "false") + ", error " +
-         std::to_string(services.LastRefusalCode()));
-    ::SetFileAttributesW(Utf8ToWide(target).c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    const DWORD before = ::GetFileAttributesW(Utf8ToWide(target).c_str());
-    const bool normalOk = services.SetNormalAttributes(target).ok();
-    const DWORD after = ::GetFileAttributesW(Utf8ToWide(target).c_str());
-    Check(normalOk && (before & FILE_ATTRIBUTE_READONLY) != 0 &&
-              (after & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)) == 0,
-          "SetNormalAttributes clears read-only and hidden",
-          "attributes " + std::to_string(before) + " -> " + std::to_string(after));
-    Check(services.SetNormalAttributes(WideToUtf8(dir + L"\\nothing.txt")).ok(),
-          "SetNormalAttributes on a missing file is still ok");
-    auto afterNormal = services.CopyReplacing(source, target);
-    Check(afterNormal.value() && ReadBytes(Utf8ToWide(target)) == "third content",
-          "CopyReplacing after SetNormalAttributes");
-
+    auto beside = services.CopyReplacing(source, target);
+    int strangersKept = 0;
+    for (int n = 1; n <= 40; ++n) {
+        const std::wstring name = strangers + L"-" + std::to_wstring(n) + L".tmp";
+        strangersKept += ReadBytes(name) == "not ours" ? 1 : 0;
+        ::DeleteFileW(name.c_str());
+    }
+    Check(strangersKept == 40, "CopyReplacing leaves other files of its temporary names alone",
+          std::to_string(strangersKept) + " of 40 kept, copy " + (beside.value() ? "done" : "refused"));
+    WriteBytes(wideTarget, "locked");
+    ::SetFileAttributesW(wideTarget.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    {
+        // Held open without delete sharing, the file cannot go; it keeps its attributes.
+        win::UniqueFileHandle holder(::CreateFileW(wideTarget.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        auto removed = services.RemoveFile(target);
+        const DWORD kept = ::GetFileAttributesW(wideTarget.c_str());
+        Check(holder && removed.ok() && !removed.value() &&
+                  (kept & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)) ==
+                      (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+              "RemoveFile of an open read-only hidden file fails and restores its attributes",
+              "attributes " + std::to_string(kept));
+    }
+    const std::string withNul = target + std::string("\0junk", 5);
+    Check(!services.PathExists(withNul).value() && !services.IsRegularFile(withNul).value() &&
+              !services.RemoveFile(withNul).value() && Exists(wideTarget),
+          "a name holding a NUL names no file, not the shorter one");
+    Check(services.IsRegularFile(target).value() && !services.IsRegularFile(WideToUtf8(dir)).value() &&
+              !services.IsRegularFile(WideToUtf8(dir) + "\\NUL").value() &&
+              !services.IsRegularFile(WideToUtf8(dir) + "\\com1.gms").value(),
+          "IsRegularFile: a file yes; a folder, NUL and COM1 no");
+    ::SetFileAttributesW(wideTarget.c_str(), FILE_ATTRIBUTE_NORMAL);
+    Check(services.CopyReplacing(source, target).value() && ReadBytes(wideTarget) == "third content",
+          "CopyReplacing onto a plain file again");
     Check(services.RemoveFile(target).value() && !Exists(Utf8ToWide(target)), "RemoveFile removes");
     Check(!services.RemoveFile(target).value(), "RemoveFile of a missing file is false",
           "error " + std::to_string(services.LastRefusalCode()));

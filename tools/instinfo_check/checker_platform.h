@@ -51,7 +51,7 @@ class CheckerPlatform final : public tessaro::StartupServices,
     tessaro::Result<bool> PathExists(const std::string&) override { return false; }
     tessaro::Result<bool> CopyReplacing(const std::string&, const std::string&) override { return false; }
     tessaro::Result<bool> RemoveFile(const std::string&) override { return false; }
-    tessaro::Status SetNormalAttributes(const std::string&) override { return {}; }
+    tessaro::Result<bool> IsRegularFile(const std::string&) override { return false; }
     tessaro::Refusal LastRefusal() override { return tessaro::Refusal::Other; }
     std::optional<std::string> VirtualStoreCopyOf(const std::string&) override { return std::nullopt; }
     tessaro::Status StartProgram(const std::string&, const std::string&) override;

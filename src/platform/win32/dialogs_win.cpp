@@ -1,6 +1,7 @@
 #include "platform/win32/dialogs_win.h"
 
 #include "platform/win32/text_conv_win.h"
+#include "platform/windows_paths.h"
 
 namespace tessaro {
 
@@ -21,8 +22,8 @@ DialogReply DialogsWin::ShowMessage(std::string_view text, std::string_view titl
     if (owner_ == nullptr) {
         style |= MB_TASKMODAL;
     }
-    const std::wstring wideText = win::Utf8ToWide(text);
-    const std::wstring wideTitle = win::Utf8ToWide(title);
+    const std::wstring wideText = win::Utf8ToWide(WithVisibleNul(text));
+    const std::wstring wideTitle = win::Utf8ToWide(WithVisibleNul(title));
     const int reply = ::MessageBoxW(owner_, wideText.c_str(), wideTitle.c_str(), style);
     return reply == IDOK ? DialogReply::Ok : DialogReply::Cancel;
 }

@@ -12,9 +12,9 @@ namespace tessaro {
 class FileServicesWin final : public FileServices {
   public:
     Result<bool> PathExists(const std::string& path) override;
+    Result<bool> IsRegularFile(const std::string& path) override;
     Result<bool> CopyReplacing(const std::string& source, const std::string& target) override;
     Result<bool> RemoveFile(const std::string& path) override;
-    Status SetNormalAttributes(const std::string& path) override;
     Status StartProgram(const std::string& programPath, const std::string& argumentText) override;
     Refusal LastRefusal() override;
     std::optional<std::string> VirtualStoreCopyOf(const std::string& path) override;
@@ -23,6 +23,8 @@ class FileServicesWin final : public FileServices {
     DWORD LastRefusalCode() const noexcept { return lastRefusal_; }
 
   private:
+    bool Refuse(DWORD error, bool forRights);
+
     DWORD lastRefusal_ = ERROR_SUCCESS;
     bool refusedForRights_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "platform/message_inserts.h"
 #include "platform/win32/unique_handle_win.h"
 
 namespace tessaro::win {
@@ -75,7 +76,7 @@ std::string SystemMessageText(DWORD code) {
     return WideToUtf8(text);
 }
 
-std::string ErrorText(HRESULT hr, std::string_view fallback) {
+std::string ErrorText(HRESULT hr, std::string_view fallback, std::string_view insert) {
     const DWORD code = static_cast<DWORD>(hr);
     std::string text = SystemMessageText(code);
     // Some systems only know a Win32 error by its plain number, not by its HRESULT form.
@@ -85,7 +86,7 @@ std::string ErrorText(HRESULT hr, std::string_view fallback) {
     if (text.empty()) {
         text = fallback;
     }
-    return text;
+    return FillMessageInserts(text, insert);
 }
 
 HRESULT LastErrorResult() {

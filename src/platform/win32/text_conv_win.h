@@ -20,7 +20,8 @@ std::string WideToAnsi(std::wstring_view wide);
 std::string SystemMessageText(DWORD code);
 
 // Like SystemMessageText for an HRESULT, but never empty: the fallback stands in when the system has no text.
-std::string ErrorText(HRESULT hr, std::string_view fallback = "自动化错误");
+// `insert` fills the system text's "%1" (the path a message such as "%1 的 EXE 格式无效" is about).
+std::string ErrorText(HRESULT hr, std::string_view fallback = "自动化错误", std::string_view insert = {});
 
 // The HRESULT for the calling thread's last Win32 error (E_FAIL when the failing call left none).
 HRESULT LastErrorResult();
