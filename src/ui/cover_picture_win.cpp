@@ -1,11 +1,14 @@
 #include "ui/cover_picture_win.h"
 
+#include <cstdint>
+#include <span>
+
+#include "platform/picture_check.h"
 #include "platform/win32/unique_handle_win.h"
 
 namespace tessaro {
 namespace {
 
-constexpr DWORD kMaxPictureBytes = 32 * 1024 * 1024;
 constexpr LONG kHimetricPerInch = 2540;
 
 bool IsOrdinaryFile(const std::wstring& path) {
@@ -23,7 +26,8 @@ bool CoverPicture::TryLoad(const std::wstring& path) {
     win::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxPictureBytes) {
+    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 ||
+        static_cast<std::uint64_t>(size.QuadPart) > kMaxPictureFileBytes) {
         return false;
     }
     const auto bytes = static_cast<DWORD>(size.QuadPart);
@@ -35,9 +39,12 @@ bool CoverPicture::TryLoad(const std::wstring& path) {
     void* data = GlobalLock(memory);
     DWORD read = 0;
     const bool complete = data != nullptr && ReadFile(file.Get(), data, bytes, &read, nullptr) && read == bytes;
+    // The loader believes the sizes the file declares; what would make it read past the data is not shown.
+    const bool sound = complete && CheckPicture(std::span(static_cast<const std::uint8_t*>(data), bytes)).verdict ==
+                                       PictureVerdict::Sound;
     GlobalUnlock(memory);
     win::ComPtr<IStream> stream;
-    if (!complete || FAILED(CreateStreamOnHGlobal(memory, TRUE, stream.Put()))) {
+    if (!sound || FAILED(CreateStreamOnHGlobal(memory, TRUE, stream.Put()))) {
         GlobalFree(memory);
         return false;
     }

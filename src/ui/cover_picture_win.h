@@ -15,7 +15,7 @@ namespace tessaro {
 class CoverPicture {
   public:
     // Loads `path` when it names an ordinary file: a folder, a hidden or a system file is passed over, as is a
-    // file the loader cannot read. False leaves the picture empty.
+    // file the loader cannot read and one that fails CheckPicture. False leaves the picture empty.
     bool TryLoad(const std::wstring& path);
     bool Empty() const { return !picture_; }
     // Draws the picture at its own size with its top left corner at (0, 0), clipped to the DC.

@@ -168,6 +168,45 @@ def test_cover_picture_replaces_the_banner_unless_hidden(addons, driver, wine_en
     assert proc.wait(30) == EXIT_CLOSED
 
 
+def _bmp_header(width: int, height: int, bits: int, pixel_bytes: int, palette: bytes = b"") -> bytes:
+    offset = 54 + len(palette)
+    header = b"BM" + (offset + pixel_bytes).to_bytes(4, "little") + b"\0\0\0\0" + offset.to_bytes(4, "little")
+    info = (40).to_bytes(4, "little") + width.to_bytes(4, "little") + height.to_bytes(4, "little")
+    info += (1).to_bytes(2, "little") + bits.to_bytes(2, "little") + b"\0" * 24
+    return header + info + palette
+
+
+@pytest.mark.x86
+def test_damaged_or_huge_cover_pictures_show_the_banner(addons, driver, wine_env):
+    """A broken download of the 32-bit cover used to fault in the picture loader before the window, and a small
+    file declaring 15000 x 15000 pixels to take gigabytes; both now show the banner, a whole one its picture."""
+    title = "损坏的封面"
+    folder = addons.make(ini=ONE_TASK.format(title=title) + "flagspicture=封面.bmp\n")
+    whole = _bmp_header(420, 78, 32, 420 * 78 * 4) + bytes((40, 30, 200, 0)) * (420 * 78)
+    huge_row = (15000 + 31) // 32 * 4
+    pictures = [
+        ("whole 32-bit", whole, None),
+        ("32-bit cut short", whole[:54 + 120000], "banner"),
+        ("15000 x 15000", _bmp_header(15000, 15000, 1, huge_row * 15000, b"\0\0\0\0\xff\xff\xff\0")
+         + b"\0" * (huge_row * 15000), "banner"),
+    ]
+    for name, picture, expect in pictures:
+        folder.write_file("封面.bmp", picture)
+        started = time.monotonic()
+        proc = folder.start()
+        driver.wait_window(title, timeout=30)
+        assert time.monotonic() - started < 20, name
+        time.sleep(0.5)
+        client = driver.describe(title)["client"]
+        red, green, blue = wine_env.grab().pixel(client["screenX"] + 5 + 3, client["screenY"] + 5 + 3)
+        if expect == "banner":
+            assert red < 60 and 50 < green < 130 and 50 < blue < 130, (name, red, green, blue)
+        else:
+            assert (red, green, blue) == (200, 30, 40), name
+        driver.close(title)
+        assert proc.wait(30) == EXIT_CLOSED, name
+
+
 def test_a_log_that_cannot_be_written_is_no_obstacle(addons, driver, wine_env):
     log_as_folder = wine_env.drive_c / "Tessaro.log"
     log_as_folder.unlink(missing_ok=True)

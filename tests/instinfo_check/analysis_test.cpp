@@ -24,10 +24,16 @@ Findings Pairs(const std::vector<Finding>& findings) {
     return pairs;
 }
 
+// 1 x 1 pixel at 24 bits: the file header, the info header, one padded row.
+const std::string kSoundBitmap =
+    "BM\x3A\0\0\0\0\0\0\0\x36\0\0\0"
+    "\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0\0\0\0\0\x04\0\0\0\x13\x0B\0\0\x13\x0B\0\0\0\0\0\0\0\0\0\0"
+    "\x20\x80\xC0\0"s;
+
 class AnalysisTest : public ::testing::Test {
   protected:
     AnalysisTest() {
-        folder.Write("cover.bmp", "BM and the rest of a picture");
+        folder.Write("cover.bmp", kSoundBitmap);
         folder.Write("a.gms", "x");
     }
 
@@ -247,6 +253,55 @@ TEST(Phrases, PlaceholdersAndVisibleText) {
     EXPECT_EQ(Format("{1} and {0}, {2} stays", {"a", "b"}), "b and a, {2} stays");
     EXPECT_EQ(Format("{", {}), "{");
     EXPECT_EQ(Visible("a\tb\x7f\x1f"), "a\\tb\\x7F\\x1F");
+}
+
+}  // namespace
+}  // namespace instinfo_check::testing
+
+namespace instinfo_check::testing {
+namespace {
+
+struct SaidCase {
+    const char* name;
+    std::string ini;
+    Findings warnings;
+};
+
+// Lines whose effect differs from what they seem to say, each with the warning that says so and nothing else.
+TEST_F(AnalysisTest, WarnsWhereTheInstallerDoesOtherThanTheLineSeemsToSay) {
+    std::string huge = kSoundBitmap;
+    huge.replace(18, 8, "\x98\x3A\0\0\x98\x3A\0\0"s);  // 15000 x 15000
+    folder.Write("cut.bmp", kSoundBitmap.substr(0, kSoundBitmap.size() - 1));
+    folder.Write("huge.bmp", huge);
+    folder.Write("cover.png", "\x89PNG\r\n\x1A\n");
+    const std::string task = "fileitem=c|a.gms|1|gmspath|x\r\n";
+    const auto remove = [](const std::string& name) {
+        return "flagspicture=cover.bmp\r\nfileitem=k|" + name + "|0|gmspath|x\r\n";
+    };
+    const SaidCase cases[] = {
+        {"sound picture", "flagspicture=cover.bmp\r\n" + task, {}},
+        {"cut picture", "flagspicture=cut.bmp\r\n" + task, {{1, "picture-damaged"}}},
+        {"picture past the cap", "flagspicture=huge.bmp\r\n" + task, {{1, "picture-too-large"}}},
+        {"PNG", "flagspicture=cover.png\r\n" + task, {{1, "picture-format"}}},
+        {"NUL in the picture", "flagspicture=cover.bmp\0junk\r\n"s + task, {{1, "nul-in-field"}}},
+        {"NUL in a deleted name", remove("Keep.gms\0junk.tmp"s), {{2, "nul-in-field"}}},
+        {"NUL in a copied name",
+         "flagspicture=cover.bmp\r\nfileitem=c|a.gms\0x|1|gmspath|x\r\n"s,
+         {{2, "nul-in-field"}}},
+        {"NUL in a caption", "flagspicture=cover.bmp\r\nfileitem=c|a.gms|1|gmspath|x\0y\r\n"s, {{2, "nul-in-field"}}},
+        {"delete climbing out", remove("..\\Draw\\CorelDRW.exe"), {{2, "delete-outside-folder"}}},
+        {"delete climbing out with a slash", remove("sub/../../x.gms"), {{2, "delete-outside-folder"}}},
+        {"delete of a drive path", remove("C:\\Windows\\x.dll"), {{2, "delete-outside-folder"}}},
+        {"delete from the root", remove("\\x.gms"), {{2, "delete-outside-folder"}}},
+        {"delete of a device", remove("NUL"), {{2, "delete-device"}}},
+        {"delete of a device with an extension", remove("com1.gms"), {{2, "delete-device"}}},
+        {"delete in a subfolder", remove("old\\x.gms"), {}},
+        {"dots inside a name", remove("x..gms"), {}},
+        {"empty delete", remove(""), {{2, "empty-file"}}},
+    };
+    for (const SaidCase& c : cases) {
+        EXPECT_EQ(Pairs(Analyse(c.ini).warnings), c.warnings) << c.name;
+    }
 }
 
 }  // namespace

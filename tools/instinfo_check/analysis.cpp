@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <span>
 
 #include "app/texts.h"
 #include "config/inst_info_line.h"
 #include "config/utf8.h"
 #include "instinfo_check/files.h"
 #include "instinfo_check/texts.h"
+#include "platform/picture_check.h"
+#include "platform/windows_paths.h"
 
 namespace instinfo_check {
 namespace {
@@ -119,14 +122,6 @@ std::string JoinFields(const std::vector<std::string>& fields, std::size_t from)
         joined += (i == from ? "" : "|") + fields[i];
     }
     return joined;
-}
-
-bool IsPicture(std::string_view head) {
-    return head.starts_with("BM") || head.starts_with("\xFF\xD8") || head.starts_with("GIF8") ||
-           head.starts_with(std::string_view("\0\0\1\0", 4)) ||                       // icon
-           head.starts_with("\xD7\xCD\xC6\x9A") ||                                    // placeable metafile
-           head.starts_with(std::string_view("\1\0\x09\0", 4)) ||                     // plain metafile
-           (head.size() >= 44 && head.substr(40, 4) == std::string_view(" EMF", 4));  // enhanced metafile
 }
 
 class Analyser {
@@ -312,9 +307,14 @@ class Analyser {
         report_.picture = reading_.flagsPicture;
         report_.pictureDefault = lastPicture_.empty();
 
+        const int pictureLine = report_.pictureDefault ? 0 : report_.pictureLine;
+        if (tessaro::ContainsNul(report_.picture)) {
+            Warn(pictureLine, "nul-in-field", {&Texts::warnNulInPicture, {Visible(report_.picture)}});
+            return;
+        }
         const Lookup picture = FindBeside(PathFromUtf8(reading_.appPath), report_.picture);
         report_.pictureExists = picture.presence == Presence::File;
-        const int line = report_.pictureDefault ? 0 : report_.pictureLine;
+        const int line = pictureLine;
         if (!report_.pictureExists) {
             if (report_.pictureDefault) {
                 Note(0, "picture-missing", {&Texts::notePictureMissingDefault, {report_.picture}});
@@ -326,9 +326,27 @@ class Analyser {
         if (picture.caseDiffers) {
             Note(line, "case-differs", {&Texts::noteCaseDiffers, {Visible(report_.picture), picture.foundAs}});
         }
+        // What the installer's own check makes of the file decides between the picture and the banner.
         const auto path = PathFromUtf8(reading_.appPath) / PathFromUtf8(picture.foundAs);
-        if (!IsPicture(ReadHead(path, 44))) {
-            Warn(line, "picture-format", {&Texts::warnPictureFormat, {Visible(report_.picture)}});
+        const std::string bytes = ReadHead(path, tessaro::kMaxPictureFileBytes + 1);
+        const tessaro::PictureCheck check =
+            tessaro::CheckPicture(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        switch (check.verdict) {
+            case tessaro::PictureVerdict::Sound:
+                break;
+            case tessaro::PictureVerdict::Unknown:
+                Warn(line, "picture-format", {&Texts::warnPictureFormat, {Visible(report_.picture)}});
+                break;
+            case tessaro::PictureVerdict::Damaged:
+                Warn(line, "picture-damaged", {&Texts::warnPictureDamaged, {Visible(report_.picture)}});
+                break;
+            case tessaro::PictureVerdict::TooLarge:
+                Warn(line, "picture-too-large",
+                     {&Texts::warnPictureTooLarge,
+                      {Visible(report_.picture), std::to_string(check.width), std::to_string(check.height),
+                       std::to_string(tessaro::kMaxPictureSide), std::to_string(tessaro::kMaxPicturePixels),
+                       std::to_string(tessaro::kMaxPictureFileBytes / (1024 * 1024))}});
+                break;
         }
     }
 
@@ -341,7 +359,10 @@ class Analyser {
         }
         row.required = row.fields[2] == kRequired;
         const std::string& kind = row.fields[0];
-        if (row.source.trailingEmpty) {
+        if (NamesNoFile(row)) {
+            row.action = TaskAction::CaptionOnly;
+            row.description.push_back({&Texts::descNul, {}});
+        } else if (row.source.trailingEmpty) {
             row.description.push_back({&Texts::descTrailing, {std::to_string(row.source.line)}});
         } else if (kind == "c") {
             CheckCopy(row);
@@ -354,7 +375,33 @@ class Analyser {
         } else {
             CheckOtherKind(row);
         }
+        WarnNul(row);
         report_.tasks.push_back(std::move(row));
+    }
+
+    // Windows reads a name only up to a NUL, so the installer takes a file name holding one for a file that is
+    // not there: such a copy, delete or run does nothing else worth describing.
+    static bool NamesNoFile(const TaskRow& row) {
+        const std::string& kind = row.fields[0];
+        return (kind == "c" || kind == "k" || kind == "r") && tessaro::ContainsNul(row.fields[1]);
+    }
+
+    // A NUL in any field is damage, never intent: said once per line.
+    void WarnNul(const TaskRow& row) {
+        for (std::size_t field = 0; field < row.fields.size(); ++field) {
+            if (tessaro::ContainsNul(row.fields[field])) {
+                const std::string number = std::to_string(field + 1);
+                if (NamesNoFile(row)) {
+                    const TextRef consequence = row.required ? &Texts::consequenceStops : &Texts::consequenceSkipped;
+                    Warn(row.source.line, "nul-in-field",
+                         {&Texts::warnNulInName, {number, Visible(row.fields[field]), consequence}});
+                } else {
+                    Warn(row.source.line, "nul-in-field",
+                         {&Texts::warnNulInField, {number, Visible(row.fields[field])}});
+                }
+                return;
+            }
+        }
     }
 
     std::string Written(const TaskRow& row, std::size_t field) const {
@@ -445,10 +492,36 @@ class Analyser {
             if (row.required) {
                 Warn(row.source.line, "required-delete", {&Texts::warnRequiredDelete, {Visible(file)}});
             }
+            CheckDeletedName(row);
         } else {
             row.description.push_back({&Texts::descDeleteNoTarget, {Visible(file), Visible(row.fields[3])}});
             row.description.push_back({row.required ? &Texts::reqStopsAnyway : &Texts::reqNothingHappens, {}});
             CheckTarget(row, false, &Texts::warnUnknownTargetDelete);
+        }
+    }
+
+    // The installer joins the name to the folder as it stands: ".." or a drive reaches outside the folder, and
+    // a device is no file to delete.
+    void CheckDeletedName(const TaskRow& row) {
+        const std::string& file = row.fields[1];
+        if (file.empty()) {
+            return;
+        }
+        if (tessaro::NamesDevice(file)) {
+            const TextRef consequence = row.required ? &Texts::consequenceStops : &Texts::consequenceSkipped;
+            Warn(row.source.line, "delete-device", {&Texts::warnDeleteDevice, {Visible(file), consequence}});
+            return;
+        }
+        const bool rooted = file.front() == '\\' || file.front() == '/' || file.find(':') != std::string::npos;
+        bool climbs = false;
+        std::size_t start = 0;
+        while (start <= file.size()) {
+            const std::size_t end = std::min(file.find_first_of("\\/", start), file.size());
+            climbs = climbs || TrimWide(file.substr(start, end - start)) == "..";
+            start = end + 1;
+        }
+        if (rooted || climbs) {
+            Warn(row.source.line, "delete-outside-folder", {&Texts::warnDeleteOutside, {Visible(file)}});
         }
     }
 

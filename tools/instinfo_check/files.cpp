@@ -1,5 +1,6 @@
 #include "instinfo_check/files.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -116,6 +117,12 @@ Lookup FindBeside(const fs::path& folder, std::string_view relative) {
 }
 
 std::string ReadHead(const fs::path& path, std::size_t count) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (error) {
+        return {};
+    }
+    count = static_cast<std::size_t>(std::min<std::uintmax_t>(count, size));
     std::ifstream in(path, std::ios::binary);
     std::string head(count, '\0');
     in.read(head.data(), static_cast<std::streamsize>(count));

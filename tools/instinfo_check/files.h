@@ -34,7 +34,7 @@ struct Lookup {
 // system; on Linux that means listing folders when the exact name is not there.
 Lookup FindBeside(const std::filesystem::path& folder, std::string_view relative);
 
-// The first bytes of a file, for telling picture formats apart; empty when it cannot be read.
+// The first `count` bytes of a file (all of a shorter one); empty when it cannot be read.
 std::string ReadHead(const std::filesystem::path& path, std::size_t count);
 
 }  // namespace instinfo_check

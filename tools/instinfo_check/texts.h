@@ -106,6 +106,14 @@ struct Texts {
     std::string_view warnExtraFields;
     std::string_view warnPictureMissing;
     std::string_view warnPictureFormat;
+    std::string_view warnPictureDamaged;
+    std::string_view warnPictureTooLarge;
+    std::string_view warnNulInName;
+    std::string_view warnNulInField;
+    std::string_view warnNulInPicture;
+    std::string_view warnDeleteDevice;
+    std::string_view warnDeleteOutside;
+    std::string_view descNul;
     std::string_view warnRequiredFlag;
     std::string_view warnFileBlanks;
     std::string_view warnSourceMissing;

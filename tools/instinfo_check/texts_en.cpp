@@ -136,6 +136,24 @@ const Texts kEnglishTexts{
     .warnPictureFormat =
         "the cover picture {0} is no BMP, JPEG, GIF, ICO or WMF/EMF file (PNG is not read): the window shows its "
         "built-in banner instead",
+    .warnPictureDamaged =
+        "the cover picture {0} is damaged (cut short, or its headers contradict its size): the window shows its "
+        "built-in banner instead",
+    .warnPictureTooLarge =
+        "the cover picture {0} is too large ({1} x {2} pixels; the installer shows at most {3} pixels a side, {4} "
+        "pixels in all and files of {5} MB): the window shows its built-in banner instead",
+    .warnNulInName =
+        "error: field {0} (\"{1}\") holds a NUL byte, which Windows takes as the end of the name; the installer "
+        "treats the file as not there{2}",
+    .warnNulInField =
+        "error: field {0} (\"{1}\") holds a NUL byte, a sign of a damaged file; Windows reads the text only up to it",
+    .warnNulInPicture =
+        "error: the cover picture's name (\"{0}\") holds a NUL byte: the window shows its built-in banner instead",
+    .warnDeleteDevice = "{0} is a device name, not a file: the installer takes it as not there and deletes nothing{1}",
+    .warnDeleteOutside =
+        "{0} climbs out of the target folder (\"..\") or names a drive or root: the delete reaches outside CorelDRAW's "
+        "folder",
+    .descNul = "nothing: a name holding a NUL byte is a file that is not there",
     .warnRequiredFlag =
         "the required flag \"{0}\" is not exactly \"1\", so the task is NOT required; write 1 to make it required",
     .warnFileBlanks = "the name \"{0}\" has blanks at its start or end; the installer keeps them as part of the name",
@@ -153,7 +171,7 @@ const Texts kEnglishTexts{
     .warnEmptyFileCopy =
         "the file field is empty: the installer takes its own folder as the file and fails with an error",
     .warnEmptyFileDelete =
-        "the file field is empty: the installer takes the CorelDRAW folder itself as the file and fails with an error",
+        "the file field is empty: the installer takes it as a file that is not there and deletes nothing",
     .warnEmptyFileRun =
         "the program field is empty: the installer takes its own folder as the program and fails with an error",
     .warnEmptyToolbar = "the toolbar name is empty: no toolbar is removed",

@@ -119,6 +119,17 @@ const Texts kChineseTexts{
     .warnExtraFields = "超过 5 个字段：“{0}”被忽略",
     .warnPictureMissing = "封面图片 {0} 不在 InstInfo.ini 旁边：窗口改为显示内置横幅",
     .warnPictureFormat = "封面图片 {0} 不是 BMP、JPEG、GIF、ICO 或 WMF/EMF 文件（不能读取 PNG）：窗口改为显示内置横幅",
+    .warnPictureDamaged = "封面图片 {0} 已损坏（文件不完整，或文件头与实际大小不符）：窗口改为显示内置横幅",
+    .warnPictureTooLarge =
+        "封面图片 {0} 太大（{1} x {2} 像素；安装程序最多显示每边 {3} 像素、总共 {4} 像素、{5} MB "
+        "的文件）：窗口改为显示内置横幅",
+    .warnNulInName =
+        "错误：第 {0} 个字段（“{1}”）含有 NUL 字节，Windows 会把它当作名称的结尾；安装程序视该文件为不存在{2}",
+    .warnNulInField = "错误：第 {0} 个字段（“{1}”）含有 NUL 字节，说明文件已损坏；Windows 只读取它前面的文字",
+    .warnNulInPicture = "错误：封面图片的名称（“{0}”）含有 NUL 字节：窗口改为显示内置横幅",
+    .warnDeleteDevice = "{0} 是设备名而不是文件：安装程序视为不存在，不删除任何东西{1}",
+    .warnDeleteOutside = "{0} 用“..”跳出目标文件夹，或写了盘符或根目录：删除会作用到 CorelDRAW 文件夹以外",
+    .descNul = "不执行任何操作：含有 NUL 字节的名称视为不存在的文件",
     .warnRequiredFlag = "必需标志“{0}”不完全等于“1”，所以此任务不是必需的；要设为必需请写 1",
     .warnFileBlanks = "名称“{0}”的开头或结尾有空白；安装程序会把它们当作名称的一部分",
     .warnSourceMissing = "“{0}”不在 InstInfo.ini 旁边（不区分大小写查找）{1}",
@@ -131,7 +142,7 @@ const Texts kChineseTexts{
     .warnUnknownTargetDelete =
         "未知的目标“{0}”：不删除任何文件（目标可以是 userdatapath、gmspath、usergmspath、applicationpath）{1}",
     .warnEmptyFileCopy = "文件字段为空：安装程序把自己的文件夹当作文件，随后出错",
-    .warnEmptyFileDelete = "文件字段为空：安装程序把 CorelDRAW 文件夹本身当作文件，随后出错",
+    .warnEmptyFileDelete = "文件字段为空：安装程序视为不存在的文件，不删除任何东西",
     .warnEmptyFileRun = "程序字段为空：安装程序把自己的文件夹当作程序，随后出错",
     .warnEmptyToolbar = "工具栏名称为空：不会删除任何工具栏",
     .warnCopySubfolder =
