@@ -252,3 +252,39 @@ def test_target_folder_longer_than_max_path(wine_env, driver, standin, tessaro_l
         assert box["text"] == COPY_REFUSED and code == EXIT_FAILED
         expected = []
     assert changes(before, snapshot(wine_env), standin) == {"added": expected, "removed": [], "changed": []}
+
+
+def test_a_nul_inside_a_name_touches_no_file(wine_env, driver, standin, tessaro_log):
+    """A damaged InstInfo.ini with a NUL inside a name: Windows would read the name only up to it, so the delete hit
+    Keep.gms and the copy replaced Short.gms. Now each such name is a file that is not there: the optional tasks
+    are passed over, the required one stops with the missing-file box, and the log shows the NUL as text."""
+    standin.register()
+    gms = standin.folders["GMSPath"]
+    (gms / "Keep.gms").write_bytes(b"the user's own macros")
+    (gms / "Short.gms").write_bytes(b"the user's own copy")
+    title = "损坏的名称"
+    addon = harness.AddonFolder(wine_env, "nul-names", harness.TESSARO_EXE)
+    addon.write_ini(f"setuptitle={title}\n"
+                    "fileitem=k|Keep.gms\0junk.tmp|0|gmspath|\n"
+                    "fileitem=c|Short.gms\0.bak|0|gmspath|\n"
+                    "fileitem=r|标记.exe\0.txt|0||\n"
+                    "fileitem=c|Plain.gms|1|gmspath|\n"
+                    "fileitem=c|Required.gms\0x|1|gmspath|\n")
+    addon.write_file("Short.gms", b"from the add-on")
+    addon.write_file("Plain.gms", b"plain")
+    addon.write_file("Required.gms", b"what the cut name would find")
+    shutil.copy2(MARKER_EXE, addon.path / "标记.exe")
+
+    before = snapshot(wine_env)
+    proc = start_tessaro(wine_env, addon.path, "paths-nul", NO_DEBUGGER)
+    box = install_to_the_end(driver, title, proc)
+    code = ended(proc)
+    assert box is not None, f"Tessaro ended without a final box (exit status {code})"
+    assert box["text"].startswith("缺少安装必需的文件，文件(") and "Required.gms\\x00x)" in box["text"], box["text"]
+    assert code == EXIT_FAILED
+    assert (gms / "Keep.gms").read_bytes() == b"the user's own macros"
+    assert (gms / "Short.gms").read_bytes() == b"the user's own copy"
+    assert changes(before, snapshot(wine_env), standin) == {
+        "added": [relative(wine_env, gms / "Plain.gms")], "removed": [], "changed": []}
+    assert b"\0" not in harness.log_path(wine_env).read_bytes()
+    assert "删除文件失败：文件 " + wine_env.windows_path(gms) + "\\Keep.gms\\x00junk.tmp 不存在" in tessaro_log.messages()
