@@ -15,6 +15,12 @@ enum ExitStatus : int {
     kExitFailed = 1,  // an error box, a fatal message or an unusable configuration
     kExitClosed = 2,  // the window was closed without an install run
     kExitAlreadyRunning = 3,
+    // An unattended run tells these apart; with the window they are failures (kExitFailed) after their box.
+    kExitNoConfiguration = 4,     // InstInfo.ini missing, unreadable or without a task
+    kExitCorelRunning = 5,        // CorelDRAW was running and might not be ended: nothing was touched
+    kExitCorelNotInstalled = 6,   // no CorelDRAW X3 automation server is registered
+    kExitFileMissing = 7,         // a file that a required task names is not there
+    kExitCorelFolderMissing = 8,  // a CorelDRAW X3 folder that a required task needs is not there
 };
 
 // What the program shares between its parts. `Main` owns the one instance and hands it on; tests build a fresh
@@ -29,7 +35,16 @@ struct InstallerState {
     FileItemsTable FileItems;
     CorelApplication CorelApp;
     int exitStatus = kExitClosed;
+    // Started by a deployment tool (/S, /VERYSILENT): nobody sees a window or answers a box.
+    bool unattended = false;
+    // /CLOSEAPPLICATIONS: an unattended run may end a running CorelDRAW.
+    bool closeApplications = false;
 };
+
+// The status of a failure that an unattended run reports by its own number.
+inline int FailureStatus(const InstallerState& state, ExitStatus unattendedStatus) {
+    return state.unattended ? unattendedStatus : kExitFailed;
+}
 
 // Writes one log line when logging is on.
 inline void LogLine(InstallerState& state, std::string_view message) {

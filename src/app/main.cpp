@@ -1,35 +1,51 @@
 #include "app/main.h"
 
+#include "app/command_line.h"
 #include "app/texts.h"
 #include "config/inst_info.h"
-#include "config/utf8.h"
+#include "engine/unattended_run.h"
 
 namespace tessaro {
 
 StartOutcome Main(InstallerState& state, Platform& platform, const std::function<void()>& showMainWindow) {
-    // The whole argument text must be the switch: "/log x" or " /log" leave logging off.
-    if (utf8::LowerCase(platform.startup.ArgumentText()) == text::kLogSwitch) {
+    const CommandLine line = ReadCommandLine(platform.startup.ArgumentText());
+    state.unattended = line.unattended;
+    state.closeApplications = line.closeApplications;
+    if (line.log) {
         state.LogEnabled = true;
-        state.Log = std::make_unique<ClassLog>(platform.textFiles, platform.clock);
+        state.Log = line.logPath.empty() ? std::make_unique<ClassLog>(platform.textFiles, platform.clock)
+                                         : std::make_unique<ClassLog>(platform.textFiles, platform.clock, line.logPath);
+    }
+    for (const std::string& word : line.ignored) {
+        LogLine(state, std::string(text::kLogIgnoredSwitch).append(word));
     }
 
-    if (platform.startup.AnotherInstanceRunning()) {
+    // From here on an unattended run answers its own boxes.
+    UnattendedDialogs unattendedDialogs(state);
+    Platform unattendedPlatform{platform.startup, platform.textFiles, platform.clock,     unattendedDialogs,
+                                platform.program, platform.files,     platform.processes, platform.automation};
+    Platform& run = state.unattended ? unattendedPlatform : platform;
+
+    if (run.startup.AnotherInstanceRunning()) {
         LogLine(state, text::kLogAlreadyRunning);
         state.Log.reset();
-        platform.program.EndProgram(kExitAlreadyRunning);
+        run.program.EndProgram(kExitAlreadyRunning);
     }
 
     LogLine(state, text::kLogGettingAppPath);
-    state.AppPath = platform.startup.ProgramFolder();
+    state.AppPath = run.startup.ProgramFolder();
     LogLine(state, text::kLogTrimmingAppPath);
     if (state.AppPath.empty() || state.AppPath.back() != '\\') {
         state.AppPath += '\\';
     }
 
     LogLine(state, text::kLogShowingMainWindow);
-    if (!ReadInstInfo(state, platform)) {
-        state.exitStatus = kExitFailed;
+    if (!ReadInstInfo(state, run)) {
+        state.exitStatus = FailureStatus(state, kExitNoConfiguration);
         return StartOutcome::NoConfiguration;
+    }
+    if (state.unattended) {
+        RunUnattended(state, run);
     }
     showMainWindow();
     return StartOutcome::Running;

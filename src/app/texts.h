@@ -16,6 +16,12 @@ inline constexpr std::string_view kLogAlreadyRunning = "一个程序事例已经
 inline constexpr std::string_view kLogGettingAppPath = "获取安装程序路径";
 inline constexpr std::string_view kLogTrimmingAppPath = "修整安装程序路径";
 inline constexpr std::string_view kLogShowingMainWindow = "显示主窗口";
+inline constexpr std::string_view kLogIgnoredSwitch = "忽略不认识的命令行参数：";
+
+// Unattended runs.
+inline constexpr std::string_view kLogUnattended = "无人值守安装";
+inline constexpr std::string_view kLogCorelRunningUnattended =
+    "CorelDRAW 正在运行，命令行没有 /CLOSEAPPLICATIONS：不关闭 CorelDRAW，不安装";
 
 // Reading InstInfo.ini.
 inline constexpr std::string_view kLogReadingConfig = "读取安装配置";

@@ -11,10 +11,11 @@ namespace {
 [[noreturn]] void ShowFatalAndExit(InstallerState& state,
                                    Platform& platform,
                                    std::string_view head,
-                                   std::string_view path) {
+                                   std::string_view path,
+                                   ExitStatus unattendedStatus) {
     std::string message(head);
     message.append(path).append(text::kMsgMissingTail).append(text::kCrLf).append(text::kMsgContactAuthor);
-    state.exitStatus = kExitFailed;
+    state.exitStatus = FailureStatus(state, unattendedStatus);
     platform.dialogs.ShowMessage(message, text::kAppTitle, MessageKind::Error);
     ExitInstaller(state, platform);
 }
@@ -34,11 +35,11 @@ void ExitInstaller(InstallerState& state, Platform& platform) {
 }
 
 void FatalMissingFile(InstallerState& state, Platform& platform, std::string_view path) {
-    ShowFatalAndExit(state, platform, text::kMsgMissingFileHead, path);
+    ShowFatalAndExit(state, platform, text::kMsgMissingFileHead, path, kExitFileMissing);
 }
 
 void FatalMissingCorelPath(InstallerState& state, Platform& platform, std::string_view path) {
-    ShowFatalAndExit(state, platform, text::kMsgMissingCorelPathHead, path);
+    ShowFatalAndExit(state, platform, text::kMsgMissingCorelPathHead, path, kExitCorelFolderMissing);
 }
 
 }  // namespace tessaro

@@ -17,13 +17,14 @@ struct FinalMessage {
     int exitStatus;
 };
 
-FinalMessage FinalMessageFor(const RunFailure& failure) {
+FinalMessage FinalMessageFor(const InstallerState& state, const RunFailure& failure) {
     const std::string number = FailureNumberText(failure.number);
     switch (ClassifyFailure(failure.number)) {
         case FailureClass::None:
             return {std::string(text::kMsgSuccess), MessageKind::Success, kExitInstalled};
         case FailureClass::CorelMissing:
-            return {std::string(text::kMsgCorelMissing), MessageKind::Error, kExitFailed};
+            return {std::string(text::kMsgCorelMissing), MessageKind::Error,
+                    FailureStatus(state, kExitCorelNotInstalled)};
         case FailureClass::CorelObjectFailed:
             return {std::string(text::kMsgCorelObjectFailed) + number, MessageKind::Error, kExitFailed};
         case FailureClass::Tolerated:  // never reaches the report: the failure handler carries on instead
@@ -36,7 +37,7 @@ FinalMessage FinalMessageFor(const RunFailure& failure) {
 }
 
 [[noreturn]] void Report(InstallerState& state, Platform& platform, const RunFailure& failure) {
-    const FinalMessage message = FinalMessageFor(failure);
+    const FinalMessage message = FinalMessageFor(state, failure);
     LogDialogLine(state, message.text);
     state.exitStatus = message.exitStatus;
     platform.dialogs.ShowMessage(message.text, text::kAppTitle, message.kind);

@@ -11,4 +11,7 @@ inline constexpr std::string_view kCorelProcessName = "coreldrw.exe";
 // reached at all.
 Status StopCorelDraw(ProcessServices& processes);
 
+// Whether StopCorelDraw would find a process to end.
+Result<bool> CorelDrawRunning(ProcessServices& processes);
+
 }  // namespace tessaro

@@ -7,10 +7,9 @@ namespace tessaro {
 
 namespace {
 
-// Where the log goes when the root of drive C: takes no new file, as for a user who is no administrator on
-// Vista and later: the user's temporary folder, under the same name.
-std::unique_ptr<LineWriter> OpenLog(TextFiles& files) {
-    if (std::unique_ptr<LineWriter> file = files.OpenForAppend(std::string(ClassLog::kPath))) {
+// Where the log goes when its own file cannot be opened: the user's temporary folder, under the usual name.
+std::unique_ptr<LineWriter> OpenLog(TextFiles& files, std::string_view path) {
+    if (std::unique_ptr<LineWriter> file = files.OpenForAppend(std::string(path))) {
         return file;
     }
     const std::string folder = files.TemporaryFolder();
@@ -22,7 +21,7 @@ std::unique_ptr<LineWriter> OpenLog(TextFiles& files) {
 
 }  // namespace
 
-ClassLog::ClassLog(TextFiles& files, Clock& clock) : clock_(clock), file_(OpenLog(files)) {
+ClassLog::ClassLog(TextFiles& files, Clock& clock, std::string_view path) : clock_(clock), file_(OpenLog(files, path)) {
     Begin(text::kLogHeader);
 }
 
