@@ -19,8 +19,21 @@ class NoInstallButton final : public InstallButton {
 
 }  // namespace
 
-DialogReply UnattendedDialogs::ShowMessage(std::string_view text, std::string_view, MessageKind) {
-    const std::string line = std::string(text::kLogDialogPrefix).append(text);
+DialogReply UnattendedDialogs::ShowMessage(std::string_view text, std::string_view, MessageKind kind) {
+    // The confirmation is the command line's to give: RunUnattended has settled it before the run asks.
+    if (kind == MessageKind::Confirmation) {
+        return DialogReply::Ok;
+    }
+    // One box, one log line: its line breaks become blanks.
+    std::string line(text::kLogDialogPrefix);
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text.substr(at, 2) == text::kCrLf) {
+            line += ' ';
+            ++at;
+        } else {
+            line += text[at];
+        }
+    }
     if (!state_.Log || state_.Log->LastMessage() != line) {
         LogLine(state_, line);
     }

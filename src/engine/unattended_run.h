@@ -6,7 +6,8 @@
 namespace tessaro {
 
 // The message boxes of an unattended run. Nobody is there to answer them: the text goes to the log as the
-// installer's "对话框：" line (once, where the run writes that line itself) and the answer is OK.
+// installer's "对话框：" line (once, where the run writes that line itself, and on one line) and the answer is OK.
+// The confirmation before CorelDRAW is ended is answered OK without a line.
 class UnattendedDialogs final : public Dialogs {
   public:
     explicit UnattendedDialogs(InstallerState& state) : state_(state) {}

@@ -163,9 +163,9 @@ std::string FakePlatform::Content(const std::string& path) const {
     return it == entries_.end() ? std::string() : it->second.content;
 }
 
-std::vector<std::string> FakePlatform::LogMessages() const {
+std::vector<std::string> FakePlatform::LogMessages(const std::string& path) const {
     std::vector<std::string> messages;
-    const std::string content = Content("c:\\Tessaro.log");
+    const std::string content = Content(path);
     const std::string stamp = std::string(kTimestamp) + " ";
     std::size_t start = 0;
     while (start < content.size()) {

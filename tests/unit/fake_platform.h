@@ -59,8 +59,8 @@ class FakePlatform : public StartupServices,
     bool IsReadOnly(const std::string& path) const;
     std::string Content(const std::string& path) const;
 
-    // The messages of c:\Tessaro.log, time stamps removed (checking each stamp on the way).
-    std::vector<std::string> LogMessages() const;
+    // The messages of a log (c:\Tessaro.log unless named), time stamps removed (checking each stamp on the way).
+    std::vector<std::string> LogMessages(const std::string& path = "c:\\Tessaro.log") const;
     // Everything recorded, in order: "box:<text>", "caption:<text>", "enabled:0", "pause:<ms>", "terminate:<pid>",
     // "copy:<src>><dst>", "delete:<path>", "start:<cmd>", "corel:<member>", "end:<status>".
     std::vector<std::string> events;
