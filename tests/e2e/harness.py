@@ -277,13 +277,18 @@ class WineEnv:
 
     The prefix uses a Wine virtual desktop of the screen's size by default: with no window manager on Xvfb, Wine
     would otherwise leave captions and frames undrawn, and screenshots would not look like Windows.
+
+    `headless` makes a prefix with no display at all, as a deployment tool's session has none: no Xvfb, no
+    $DISPLAY, and Wine's null graphics driver, so that a program can still make its hidden windows (COM's
+    apartment window among them) while nothing can be shown.
     """
 
     def __init__(self, displays: Iterable[int] = DEFAULT_DISPLAYS, screen: tuple[int, int] = (1024, 768),
                  virtual_desktop: bool = True, locale: str = DEFAULT_LOCALE, keep_prefix: bool = False,
-                 prefix_parent: str = "/tmp"):
+                 prefix_parent: str = "/tmp", headless: bool = False):
+        self.headless = headless
         self.screen = screen
-        self.virtual_desktop = virtual_desktop
+        self.virtual_desktop = virtual_desktop and not headless
         self.locale = locale
         self.keep_prefix = keep_prefix
         self.prefix_parent = prefix_parent
@@ -306,22 +311,27 @@ class WineEnv:
         self.prefix = Path(tempfile.mkdtemp(prefix="e2e-", dir=self.prefix_parent))
         (self.prefix / "harness").mkdir()
         self.xvfb.log_dir = self.prefix / "harness"
-        display = self.xvfb.start()
-        env = {k: v for k, v in os.environ.items() if not k.startswith(("WINE", "LC_"))}
+        env = {k: v for k, v in os.environ.items() if not k.startswith(("WINE", "LC_", "DISPLAY", "WAYLAND"))}
         env.update({
             "WINEPREFIX": str(self.prefix),
             "WINEDEBUG": "-all",
             # No Mono/Gecko installer dialogs, no desktop menu entries written to $HOME.
             "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
-            "DISPLAY": display,
             "LANG": self.locale,
             "LC_ALL": self.locale,
         })
+        if not self.headless:
+            env["DISPLAY"] = self.xvfb.start()
         self.env = env
         try:
             t1 = time.monotonic()
             self.run(["wineboot", "-i"], timeout=300, check=True)
             self.timings["wineboot_s"] = time.monotonic() - t1
+            if self.headless:
+                self.run(["reg", "add", "HKCU\\Software\\Wine\\Drivers", "/v", "Graphics", "/d", "null", "/f"],
+                         timeout=60, check=True)
+                # The driver is picked when the desktop is created.
+                self.kill_wineserver()
             if self.virtual_desktop:
                 reg = self.prefix / "harness" / "desktop.reg"
                 reg.write_text("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n"
