@@ -306,3 +306,59 @@ TEST_F(AnalysisTest, WarnsWhereTheInstallerDoesOtherThanTheLineSeemsToSay) {
 
 }  // namespace
 }  // namespace instinfo_check::testing
+
+namespace instinfo_check::testing {
+namespace {
+
+// A PE file as far as the checker reads it: the MZ stub's pointer, the PE signature, the subsystem field.
+std::string FakeExe(char subsystem, const std::string& data = {}) {
+    std::string exe(0x40 + 24 + 70, '\0');
+    exe.replace(0, 2, "MZ");
+    exe[0x3C] = 0x40;
+    exe.replace(0x40, 4, std::string("PE\0\0", 4));
+    exe[0x40 + 24 + 68] = subsystem;
+    return exe + data;
+}
+
+struct UnattendedCase {
+    const char* name;
+    std::string task;
+    Findings warnings;
+    Findings notes;
+};
+
+TEST_F(AnalysisTest, UnattendedRunsAreToldWhatWaitsAndWhereFilesLand) {
+    constexpr char kWindowed = 2;
+    constexpr char kConsole = 3;
+    folder.Write("welcome.exe", FakeExe(kWindowed));
+    folder.Write("tool.exe", FakeExe(kConsole));
+    folder.Write("nsis.exe", FakeExe(kWindowed, "...NullsoftInst..."));
+    folder.Write("inno.exe", FakeExe(kWindowed, "Inno Setup Setup Data"));
+    folder.Write("runtime.msi", "\xD0\xCF\x11\xE0");
+    const UnattendedCase cases[] = {
+        {"a windowed program", "r|welcome.exe|0||x", {}, {{2, "unattended-window"}}},
+        {"a console program", "r|tool.exe|0||x", {}, {}},
+        {"NSIS, whatever its arguments", "r|nsis.exe|0|/s|x", {{2, "unattended-installer"}}, {}},
+        {"Inno Setup without its switch", "r|inno.exe|0|/norestart|x", {{2, "unattended-installer"}}, {}},
+        {"Inno Setup with it", "r|inno.exe|0|/verysilent /norestart|x", {}, {}},
+        {"an MSI package without /qn", "r|runtime.msi|0||x", {{2, "unattended-installer"}}, {}},
+        {"an MSI package with /qn", "r|runtime.msi|0|/qn|x", {}, {}},
+        {"into the user's macros", "c|a.gms|1|usergmspath|x", {}, {{2, "unattended-profile"}}},
+        {"into the user's workspace", "c|a.gms|1|importworkspace|x", {}, {{2, "unattended-profile"}}},
+        {"out of the user's data", "k|old.gms|0|userdatapath|x", {}, {{2, "unattended-profile"}}},
+        {"into the shared macros", "c|a.gms|1|gmspath|x", {}, {}},
+    };
+    for (const UnattendedCase& c : cases) {
+        const std::string ini = "flagspicture=cover.bmp\r\nfileitem=" + c.task + "\r\n";
+        const std::string path = folder.Write("InstInfo.ini", ini);
+        const Report unattended = instinfo_check::Analyse(ReadConfig(path, Decoder936()), 936, true);
+        EXPECT_EQ(Pairs(unattended.warnings), c.warnings) << c.name;
+        EXPECT_EQ(Pairs(unattended.notes), c.notes) << c.name;
+        // A run with the window meets none of it.
+        const Report withWindow = Analyse(ini);
+        EXPECT_TRUE(withWindow.warnings.empty() && withWindow.notes.empty()) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace instinfo_check::testing

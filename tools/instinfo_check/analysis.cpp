@@ -9,6 +9,7 @@
 #include "config/inst_info_line.h"
 #include "config/utf8.h"
 #include "instinfo_check/files.h"
+#include "instinfo_check/program_kind.h"
 #include "instinfo_check/texts.h"
 #include "platform/picture_check.h"
 #include "platform/windows_paths.h"
@@ -126,8 +127,8 @@ std::string JoinFields(const std::vector<std::string>& fields, std::size_t from)
 
 class Analyser {
   public:
-    Analyser(Report& report, int codePage)
-        : report_(report), reading_(report.reading), codePage_(std::to_string(codePage)) {}
+    Analyser(Report& report, int codePage, bool unattended)
+        : report_(report), reading_(report.reading), codePage_(std::to_string(codePage)), unattended_(unattended) {}
 
     void Run() {
         CheckName();
@@ -460,6 +461,9 @@ class Analyser {
         CheckFileName(row, &Texts::warnEmptyFileCopy);
         CheckRequiredFlag(row);
         const FolderToken* folder = FindFolder(target);
+        if (target == kImportWorkspace || (folder && folder->token.starts_with("user"))) {
+            NoteProfile(row);
+        }
         if (target == kImportWorkspace) {
             row.action = TaskAction::ImportWorkspace;
             row.description.push_back({&Texts::descImport, {Visible(file)}});
@@ -487,6 +491,9 @@ class Analyser {
         CheckFileName(row, &Texts::warnEmptyFileDelete);
         CheckRequiredFlag(row);
         if (const FolderToken* folder = FindFolder(row.fields[3])) {
+            if (folder->token.starts_with("user")) {
+                NoteProfile(row);
+            }
             row.description.push_back({&Texts::descDelete, {Visible(file), folder->description}});
             row.description.push_back({row.required ? &Texts::reqDeleteYes : &Texts::reqDeleteNo, {}});
             if (row.required) {
@@ -541,10 +548,55 @@ class Analyser {
             Warn(row.source.line, "program-blanks", {&Texts::warnProgramBlanks, {Visible(program)}});
         }
         CheckBeside(row, &Texts::warnProgramMissing);
+        CheckProgramUnattended(row);
         const std::string written = Written(row, 3);
         if (written != arguments) {
             Warn(row.source.line, "arguments-lower-cased",
                  {&Texts::warnArgumentsLowerCased, {Visible(written), Visible(arguments)}});
+        }
+    }
+
+    // Unattended runs (/S): Tessaro starts the program and does not wait for it, so only a program that itself
+    // waits for clicks leaves a deployment unfinished; an installer is the one kind the file gives away.
+    void CheckProgramUnattended(const TaskRow& row) {
+        const std::string& program = row.fields[1];
+        const Lookup found = FindBeside(PathFromUtf8(reading_.appPath), program);
+        if (!unattended_ || program.empty() || found.presence != Presence::File) {
+            return;
+        }
+        const std::string bytes =
+            ReadHead(PathFromUtf8(reading_.appPath) / PathFromUtf8(found.foundAs), kMaxConfigSize);
+        const ProgramKind kind = InspectProgram(program, bytes);
+        if (kind.installer == InstallerFamily::Nsis) {
+            Warn(row.source.line, "unattended-installer", {&Texts::warnUnattendedNsis, {Visible(program)}});
+        } else if (kind.installer != InstallerFamily::None && !HasSilentSwitch(kind.installer, row.fields[3])) {
+            Warn(row.source.line, "unattended-installer",
+                 {&Texts::warnUnattendedInstaller, {Visible(program), std::string(FamilyName(kind.installer))}});
+        } else if (kind.installer == InstallerFamily::None && kind.subsystem == Subsystem::Windowed) {
+            Note(row.source.line, "unattended-window", {&Texts::noteUnattendedWindow, {Visible(program)}});
+        }
+    }
+
+    static std::string_view FamilyName(InstallerFamily installer) {
+        switch (installer) {
+            case InstallerFamily::InnoSetup:
+                return "Inno Setup (/VERYSILENT)";
+            case InstallerFamily::InstallShield:
+                return "InstallShield (/s)";
+            case InstallerFamily::WindowsInstaller:
+                return "Windows Installer (/qn)";
+            case InstallerFamily::Nsis:
+            case InstallerFamily::None:
+                break;
+        }
+        return "";
+    }
+
+    // What lands in a user's profile, or in a user's CorelDRAW workspace, lands in the profile of whoever runs
+    // the installer: under a deployment tool that is often SYSTEM, not the person who uses CorelDRAW.
+    void NoteProfile(const TaskRow& row) {
+        if (unattended_) {
+            Note(row.source.line, "unattended-profile", {&Texts::noteUnattendedProfile, {}});
         }
     }
 
@@ -569,6 +621,7 @@ class Analyser {
     Report& report_;
     const ConfigReading& reading_;
     std::string codePage_;
+    bool unattended_ = false;
     bool utf8Mismatch_ = false;
     std::string lastTitle_;
     std::string lastPicture_;
@@ -583,10 +636,10 @@ Verdict Report::verdict() const {
     return warnings.empty() ? Verdict::Clean : Verdict::Warnings;
 }
 
-Report Analyse(ConfigReading reading, int codePage) {
+Report Analyse(ConfigReading reading, int codePage, bool unattended) {
     Report report;
     report.reading = std::move(reading);
-    Analyser(report, codePage).Run();
+    Analyser(report, codePage, unattended).Run();
     return report;
 }
 

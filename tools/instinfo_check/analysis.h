@@ -55,7 +55,8 @@ struct Report {
 };
 
 // Looks at every line and task of a reading. `codePage` is the ANSI code page the file was decoded with.
-Report Analyse(ConfigReading reading, int codePage);
+// `unattended` adds what an unattended run (Tessaro.exe /S) meets that a run with the window does not.
+Report Analyse(ConfigReading reading, int codePage, bool unattended = false);
 
 std::string_view ActionCode(TaskAction action);
 

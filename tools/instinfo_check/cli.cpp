@@ -16,6 +16,7 @@ struct Options {
     int codePage = kDefaultCodePage;
     std::optional<Language> language;
     bool json = false;
+    bool unattended = false;
     bool help = false;
     std::string path;
 };
@@ -69,6 +70,8 @@ std::optional<UsageError> ParseArguments(std::span<const std::string> args, Opti
             options.help = true;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--unattended") {
+            options.unattended = true;
         } else if (name == "--lang") {
             if (const auto lang = value()) {
                 if (*lang == "en") {
@@ -146,7 +149,7 @@ int RunCli(std::span<const std::string> args, const CliEnvironment& environment)
         environment.writeError(std::string(texts.errorPrefix) + std::string(texts.errorWalkDiffers) + "\n");
         return kExitInternal;
     }
-    const Report report = Analyse(std::move(reading), options.codePage);
+    const Report report = Analyse(std::move(reading), options.codePage, options.unattended);
     environment.writeOut(options.json ? JsonReport(report, texts, options.codePage, language)
                                       : PlainReport(report, texts, options.codePage));
     return ExitStatusOf(report);

@@ -132,6 +132,8 @@ struct Texts {
     std::string_view warnArgumentsLowerCased;
     std::string_view warnKindBlanks;
     std::string_view warnUnknownKind;
+    std::string_view warnUnattendedNsis;
+    std::string_view warnUnattendedInstaller;
 
     // Notes.
     std::string_view noteFileName;
@@ -140,6 +142,8 @@ struct Texts {
     std::string_view noteEmptyValue;
     std::string_view notePictureMissingDefault;
     std::string_view noteCaseDiffers;
+    std::string_view noteUnattendedWindow;
+    std::string_view noteUnattendedProfile;
 };
 
 extern const Texts kEnglishTexts;

@@ -4,7 +4,7 @@ namespace instinfo_check {
 
 const Texts kEnglishTexts{
     .usage =
-        "Usage: instinfo-check [--codepage N] [--lang en|zh] [--json] path/to/InstInfo.ini\n"
+        "Usage: instinfo-check [--codepage N] [--lang en|zh] [--json] [--unattended] path/to/InstInfo.ini\n"
         "\n"
         "Reads a Tessaro InstInfo.ini with the installer's own reader and tells what the installer will do with\n"
         "it: the window's title and cover picture, every task in order, and every line that is ignored or does\n"
@@ -13,6 +13,8 @@ const Texts kEnglishTexts{
         "  --codepage N   ANSI code page of a file without a byte-order mark (default 936, Simplified Chinese)\n"
         "  --lang en|zh   language of the report (default: from the system's locale)\n"
         "  --json         print the report as one JSON object, for scripts\n"
+        "  --unattended   also tell what an unattended run (Tessaro.exe /S) meets: installers that wait for\n"
+        "                 clicks, windows left open, files that land in the installing account's profile\n"
         "  -h, --help     show this help\n"
         "\n"
         "A folder may be named instead of the file; its InstInfo.ini is checked. Files beside InstInfo.ini are\n"
@@ -190,6 +192,12 @@ const Texts kEnglishTexts{
     .warnUnknownKind =
         "unknown kind \"{0}\": the task does nothing but show its caption (kinds: c copy or import, k delete, r run, m "
         "remove toolbar)",
+    .warnUnattendedNsis =
+        "{0} is an NSIS installer: in an unattended run (/S) it waits for clicks nobody gives, and it cannot be made "
+        "silent from here, as NSIS reads only a capital /S and the installer lower-cases a run task's arguments",
+    .warnUnattendedInstaller =
+        "{0} is a {1} installer started without its silent switch: in an unattended run (/S) it waits for clicks "
+        "nobody gives",
 
     .noteFileName = "the installer only reads a file named InstInfo.ini; this one is named {0}",
     .noteComment = "ignored: a comment or section line",
@@ -198,6 +206,12 @@ const Texts kEnglishTexts{
     .notePictureMissingDefault =
         "no cover picture: {0} (the default) is not beside InstInfo.ini, so the window shows its built-in banner",
     .noteCaseDiffers = "{0} was found as {1}: the letter case differs, which Windows does not mind",
+    .noteUnattendedWindow =
+        "{0} opens a window: an unattended run (/S) starts it and does not wait, so it stays open on the desktop "
+        "of whoever ran the installer, where under a deployment tool nobody may see it",
+    .noteUnattendedProfile =
+        "this task writes into a user's profile or CorelDRAW workspace: an unattended run does it for the account "
+        "that runs the installer, which under a deployment tool is often SYSTEM, not the CorelDRAW user",
 };
 
 const Texts& TextsFor(Language language) {

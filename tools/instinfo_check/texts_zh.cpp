@@ -4,7 +4,7 @@ namespace instinfo_check {
 
 const Texts kChineseTexts{
     .usage =
-        "用法：instinfo-check [--codepage N] [--lang en|zh] [--json] 路径/InstInfo.ini\n"
+        "用法：instinfo-check [--codepage N] [--lang en|zh] [--json] [--unattended] 路径/InstInfo.ini\n"
         "\n"
         "用安装程序自己的读取代码读取 Tessaro 的 InstInfo.ini，并说明安装程序会怎样使用它：窗口标题和封面图片、\n"
         "按顺序列出的每个任务，以及每一行被忽略或作用与看上去不同的内容。\n"
@@ -12,6 +12,8 @@ const Texts kChineseTexts{
         "  --codepage N   没有字节顺序标记的文件所用的 ANSI 代码页（默认 936，简体中文）\n"
         "  --lang en|zh   报告语言（默认按系统区域设置）\n"
         "  --json         以一个 JSON 对象输出报告，供脚本使用\n"
+        "  --unattended   同时说明无人值守安装（Tessaro.exe /S）会遇到的问题：等待点击的安装程序、留下的窗口、\n"
+        "                 写入运行安装程序的帐户配置文件的文件\n"
         "  -h, --help     显示本帮助\n"
         "\n"
         "也可以给出文件夹，检查其中的 InstInfo.ini。InstInfo.ini 旁边的文件按不区分大小写的方式查找，与 Windows "
@@ -154,6 +156,11 @@ const Texts kChineseTexts{
     .warnArgumentsLowerCased = "参数“{0}”会被安装程序转换为小写：程序收到的是“{1}”",
     .warnKindBlanks = "类型“{0}”两边有空白；安装程序会保留它们，因此此任务什么也不做（请写“{1}”）",
     .warnUnknownKind = "未知的类型“{0}”：此任务只显示按钮标题（类型：c 复制或导入，k 删除，r 运行，m 删除工具栏）",
+    .warnUnattendedNsis =
+        "{0} 是 NSIS 安装程序：无人值守安装（/S）时它会等待无人点击的按钮；而且无法让它静默运行，"
+        "因为 NSIS 只认大写的 /S，而安装程序会把运行任务的参数变成小写",
+    .warnUnattendedInstaller =
+        "{0} 是 {1} 安装程序，启动时没有给出静默参数：无人值守安装（/S）时它会等待无人点击的按钮",
 
     .noteFileName = "安装程序只读取名为 InstInfo.ini 的文件；此文件名为 {0}",
     .noteComment = "已忽略：注释行或节标题行",
@@ -161,6 +168,12 @@ const Texts kChineseTexts{
     .noteEmptyValue = "{0} 在此为空；如果后面没有行再设置它，将使用默认值",
     .notePictureMissingDefault = "没有封面图片：默认的 {0} 不在 InstInfo.ini 旁边，窗口显示内置横幅",
     .noteCaseDiffers = "{0} 实际找到的是 {1}：大小写不同，Windows 不区分大小写",
+    .noteUnattendedWindow =
+        "{0} 会打开窗口：无人值守安装（/S）启动它后不等待，窗口留在运行安装程序的帐户的桌面上；"
+        "由部署工具运行时可能无人看到",
+    .noteUnattendedProfile =
+        "此任务写入用户的配置文件或 CorelDRAW 工作空间：无人值守安装时写入的是运行安装程序的帐户，"
+        "由部署工具运行时常常是 SYSTEM，而不是使用 CorelDRAW 的用户",
 };
 
 }  // namespace instinfo_check
