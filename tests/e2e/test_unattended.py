@@ -65,6 +65,7 @@ def deploy_log(env: harness.WineEnv, name: str) -> tuple[str, Path]:
     return env.windows_path(path), path
 
 
+@pytest.mark.x86
 def test_the_demo_addon_installs_unattended(headless, standin):
     standin.configure(CommandBars="Standard|Old Toolbox|Toolbox")
     gms = standin.folders["GMSPath"]
