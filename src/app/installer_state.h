@@ -35,6 +35,11 @@ struct InstallerState {
     FileItemsTable FileItems;
     CorelApplication CorelApp;
     int exitStatus = kExitClosed;
+    // The maker's branding from InstInfo.ini, each empty when not given: the page the cover picture opens, and
+    // the label's two addresses.
+    std::string homePage;
+    std::string webSite1;
+    std::string webSite2;
     // Started by a deployment tool (/S, /VERYSILENT): nobody sees a window or answers a box.
     bool unattended = false;
     // /CLOSEAPPLICATIONS: an unattended run may end a running CorelDRAW.

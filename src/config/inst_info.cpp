@@ -25,12 +25,31 @@ class InstInfoReader {
             case ConfigKey::FileItem:
                 HandleFileItem(parsed.value);
                 break;
+            case ConfigKey::HomePage:
+                HandleAddress(parsed.value, IsWebPageAddress, state_.homePage);
+                break;
+            case ConfigKey::WebSite1:
+                HandleAddress(parsed.value, IsLabelAddress, state_.webSite1);
+                break;
+            case ConfigKey::WebSite2:
+                HandleAddress(parsed.value, IsLabelAddress, state_.webSite2);
+                break;
             case ConfigKey::None:
                 break;
         }
     }
 
   private:
+    // An address that is not what its key takes is passed over, and the default stays.
+    void HandleAddress(std::string& value, bool (*isValid)(std::string_view), std::string& setting) {
+        LogLine(state_, text::kLogGotWebAddress);
+        if (!isValid(value)) {
+            LogLine(state_, std::string(text::kLogIgnoredWebAddress).append(value));
+            return;
+        }
+        setting = std::move(value);
+    }
+
     // The table always has room for one task more than were accepted: a short line leaves an empty slot that
     // the next accepted line fills, or that stays as an empty last task.
     void HandleFileItem(std::string_view value) {

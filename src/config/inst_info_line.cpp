@@ -26,13 +26,8 @@ ConfigLine ParseConfigLine(std::string_view line) {
     value = value.substr(0, value.find('='));
 
     ConfigLine parsed;
-    if (key == "setuptitle") {
-        parsed.key = ConfigKey::SetupTitle;
-    } else if (key == "flagspicture") {
-        parsed.key = ConfigKey::FlagsPicture;
-    } else if (key == "fileitem") {
-        parsed.key = ConfigKey::FileItem;
-    } else {
+    parsed.key = FindKey(key);
+    if (parsed.key == ConfigKey::None) {
         return {};
     }
     parsed.value = std::string(TrimBlanks(value));

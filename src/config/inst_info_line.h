@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-namespace tessaro {
+#include "config/file_format.h"
 
-enum class ConfigKey { None, SetupTitle, FlagsPicture, FileItem };
+namespace tessaro {
 
 // One line of InstInfo.ini as the reader understands it.
 struct ConfigLine {
@@ -22,8 +22,8 @@ using TaskFields = std::array<std::string, 5>;
 // The smallest number of "|" fields that makes a "fileitem" line a task.
 inline constexpr std::size_t kMinTaskFields = 4;
 
-// Cuts a line at "=" into key and value. A line without "=", or whose key is none of the three key words
-// (compared after lower-casing; only blanks around it are removed), has ConfigKey::None.
+// Cuts a line at "=" into key and value. A line without "=", or whose key is none of the key words (compared after
+// lower-casing; only blanks around it are removed), has ConfigKey::None.
 ConfigLine ParseConfigLine(std::string_view line);
 
 // Cuts a task line at every "|". Fields keep their blanks.

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "app/texts.h"
+#include "config/file_format.h"
 #include "engine/exit_installer.h"
 #include "platform/windows_paths.h"
 
@@ -11,31 +12,27 @@ namespace {
 
 using FolderQuery = Result<std::string> (CorelApplication::*)();
 
-struct TargetToken {
-    std::string_view token;
+// How the run learns each folder from CorelDRAW, and the line it logs before a copy there.
+struct FolderSource {
     FolderQuery query;
     std::string_view copyLogLine;
 };
 
-constexpr TargetToken kFolderTokens[] = {
-    {"userdatapath", &CorelApplication::UserDataPath, text::kLogCopyToUserDataPath},
-    {"gmspath", &CorelApplication::GMSPath, text::kLogCopyToGmsPath},
-    {"usergmspath", &CorelApplication::UserGMSPath, text::kLogCopyToUserGmsPath},
-    {"applicationpath", &CorelApplication::ApplicationPath, text::kLogCopyToApplicationPath},
-};
-
-constexpr std::string_view kImportWorkspaceToken = "importworkspace";
-constexpr std::string_view kRequired = "1";
-constexpr int kToolbarAttempts = 3;
-
-const TargetToken* FindFolderToken(std::string_view token) {
-    for (const TargetToken& candidate : kFolderTokens) {
-        if (candidate.token == token) {
-            return &candidate;
-        }
+FolderSource SourceOf(CorelFolder folder) {
+    switch (folder) {
+        case CorelFolder::UserData:
+            return {&CorelApplication::UserDataPath, text::kLogCopyToUserDataPath};
+        case CorelFolder::Gms:
+            return {&CorelApplication::GMSPath, text::kLogCopyToGmsPath};
+        case CorelFolder::UserGms:
+            return {&CorelApplication::UserGMSPath, text::kLogCopyToUserGmsPath};
+        case CorelFolder::Application:
+            break;
     }
-    return nullptr;
+    return {&CorelApplication::ApplicationPath, text::kLogCopyToApplicationPath};
 }
+
+constexpr int kToolbarAttempts = 3;
 
 std::string Concat(std::initializer_list<std::string_view> pieces) {
     std::string joined;
@@ -54,19 +51,19 @@ class TaskAction {
           platform_(platform),
           run_(handler),
           fileName_(state.FileItems.Field(1, task)),
-          required_(state.FileItems.Field(2, task) == kRequired),
+          required_(state.FileItems.Field(2, task) == kRequiredFlag),
           target_(state.FileItems.Field(3, task)) {}
 
     void Copy() {
         const std::string source = state_.AppPath + fileName_;
         std::string folder;
-        if (target_ == kImportWorkspaceToken) {
+        if (target_ == kImportWorkspaceTarget) {
             ImportWorkspace(source);
             return;
         }
-        if (const TargetToken* token = FindFolderToken(target_)) {
-            LogLine(state_, token->copyLogLine);
-            folder = AskFolder(*token);
+        if (const FolderWord* word = FindFolder(target_)) {
+            LogLine(state_, SourceOf(word->folder).copyLogLine);
+            folder = AskFolder(word->folder);
         }
         if (!Exists(source)) {
             MissingFile(source);
@@ -89,8 +86,8 @@ class TaskAction {
 
     void Delete() {
         std::string folder;
-        if (const TargetToken* token = FindFolderToken(target_)) {
-            folder = AskFolder(*token);
+        if (const FolderWord* word = FindFolder(target_)) {
+            folder = AskFolder(word->folder);
         }
         if (!IsAbsoluteWindowsPath(folder)) {
             LogLine(state_, Concat({text::kLogDeleteFolderMissingHead, folder, text::kLogNotExistTail}));
@@ -168,7 +165,9 @@ class TaskAction {
         run_.Step(state_.CorelApp.ImportWorkspace(source));
     }
 
-    std::string AskFolder(const TargetToken& token) { return run_.Step((state_.CorelApp.*token.query)()).value_or(""); }
+    std::string AskFolder(CorelFolder folder) {
+        return run_.Step((state_.CorelApp.*SourceOf(folder).query)()).value_or("");
+    }
 
     // An existence test that could not be made counts as "not there". So does a name holding a NUL: the system
     // would look for the shorter name before it, which the line does not name.
@@ -213,16 +212,22 @@ std::string JoinTargetPath(std::string_view folder, std::string_view fileName) {
 }
 
 void PerformTask(InstallerState& state, Platform& platform, FailureHandler& handler, std::size_t taskIndex) {
-    const std::string& kind = state.FileItems.Field(0, taskIndex);
     TaskAction action(state, platform, handler, taskIndex);
-    if (kind == "c") {
-        action.Copy();
-    } else if (kind == "k") {
-        action.Delete();
-    } else if (kind == "r") {
-        action.Run();
-    } else if (kind == "m") {
-        action.RemoveToolbar();
+    switch (FindKind(state.FileItems.Field(0, taskIndex))) {
+        case TaskKind::Copy:
+            action.Copy();
+            break;
+        case TaskKind::Delete:
+            action.Delete();
+            break;
+        case TaskKind::Run:
+            action.Run();
+            break;
+        case TaskKind::RemoveToolbar:
+            action.RemoveToolbar();
+            break;
+        case TaskKind::None:
+            break;
     }
 }
 

@@ -22,6 +22,22 @@ constexpr wchar_t kWebPage[] = L"https://www.example.com/";
 constexpr wchar_t kWebAddresses[] = L"www.example.com / www.example.org";
 constexpr wchar_t kToolTipPrefix[] = L"点击访问 ";
 
+// The maker's page from InstInfo.ini, which the reader took only as a plain http(s) address; ours otherwise.
+std::wstring WebPage(const InstallerState& state) {
+    return state.homePage.empty() ? std::wstring(kWebPage) : win::Utf8ToWide(state.homePage);
+}
+
+// The maker's addresses replace both of ours, even when only one is given.
+std::wstring WebAddresses(const InstallerState& state) {
+    if (state.webSite1.empty() && state.webSite2.empty()) {
+        return kWebAddresses;
+    }
+    const std::string joined = state.webSite1.empty() || state.webSite2.empty()
+                                   ? state.webSite1 + state.webSite2
+                                   : state.webSite1 + " / " + state.webSite2;
+    return win::Utf8ToWide(joined);
+}
+
 // Layout at 96 DPI, in pixels of the client area (15 twips each).
 struct Layout {
     int left, top, width, height;
@@ -105,13 +121,13 @@ void FrmMain::CreateControls() {
     // Created in tab order: the picture, the button, the label.
     picFlags_ = create(L"STATIC", L"", SS_OWNERDRAW | SS_NOTIFY, kPicFlags, kIdPicFlags);
     cmdInstall_ = create(L"BUTTON", kInstallCaption, WS_TABSTOP | BS_DEFPUSHBUTTON, kCmdInstall, kIdCmdInstall);
-    lbwww_ = create(L"STATIC", kWebAddresses, SS_CENTER | SS_NOPREFIX, kLbwww, kIdLbwww);
+    lbwww_ = create(L"STATIC", WebAddresses(state_).c_str(), SS_CENTER | SS_NOPREFIX, kLbwww, kIdLbwww);
     SendMessageW(hwnd_, DM_SETDEFID, kIdCmdInstall, 0);
 
     toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
     if (toolTip_ != nullptr) {
-        std::wstring tip = std::wstring(kToolTipPrefix) + kWebPage;
+        std::wstring tip = kToolTipPrefix + WebPage(state_);
         TOOLINFOW tool{};
         tool.cbSize = sizeof(tool);
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -155,10 +171,11 @@ void FrmMain::cmdInstall_Click() {
 
 void FrmMain::picFlags_Click() {
     // The browser opens as the desktop user, never with the rights an elevated installer holds.
-    if (win::StartedAsDesktopUserWhenElevated(kWebPage, L"", L"", SW_SHOWNORMAL)) {
+    const std::wstring page = WebPage(state_);
+    if (win::StartedAsDesktopUserWhenElevated(page, L"", L"", SW_SHOWNORMAL)) {
         return;
     }
-    ShellExecuteW(hwnd_, L"open", kWebPage, L"", L"", SW_SHOWNORMAL);
+    ShellExecuteW(hwnd_, L"open", page.c_str(), L"", L"", SW_SHOWNORMAL);
 }
 
 void FrmMain::Form_Unload() {

@@ -207,6 +207,18 @@ def test_damaged_or_huge_cover_pictures_show_the_banner(addons, driver, wine_env
         assert proc.wait(30) == EXIT_CLOSED, name
 
 
+def test_the_makers_addresses_replace_ours_and_a_program_is_never_one(addons, driver, tessaro_log):
+    title = "品牌测试"
+    folder = addons.make(ini=ONE_TASK.format(title=title) + "homepage=C:\\Windows\\notepad.exe\n"
+                         "website1=www.maker.cn\nwebsite2=https://maker.cn/en\n")
+    proc = folder.start("/log")
+    driver.wait_window(title, timeout=30)
+    assert driver.text(title, LBWWW) == "www.maker.cn / https://maker.cn/en"
+    driver.close(title)
+    assert proc.wait(30) == EXIT_CLOSED
+    assert "忽略无效的网址：C:\\Windows\\notepad.exe" in tessaro_log.messages()
+
+
 def test_a_log_that_cannot_be_written_is_no_obstacle(addons, driver, wine_env):
     log_as_folder = wine_env.drive_c / "Tessaro.log"
     log_as_folder.unlink(missing_ok=True)

@@ -298,6 +298,11 @@ TEST_F(AnalysisTest, WarnsWhereTheInstallerDoesOtherThanTheLineSeemsToSay) {
         {"delete in a subfolder", remove("old\\x.gms"), {}},
         {"dots inside a name", remove("x..gms"), {}},
         {"empty delete", remove(""), {{2, "empty-file"}}},
+        {"the maker's page and addresses",
+         "homepage=https://maker.cn/addon\r\nwebsite1=www.maker.cn\r\nwebsite2=https://maker.cn/en\r\n" + task,
+         {}},
+        {"a page that is a program", "homepage=C:\\Windows\\notepad.exe\r\n" + task, {{1, "bad-address"}}},
+        {"a label address with a blank", "website2=www.maker .cn\r\n" + task, {{1, "bad-address"}}},
     };
     for (const SaidCase& c : cases) {
         EXPECT_EQ(Pairs(Analyse(c.ini).warnings), c.warnings) << c.name;

@@ -159,5 +159,55 @@ TEST_F(ReadInstInfoTest, ManyTaskLinesKeepTheirOrder) {
     EXPECT_EQ(Task(4999)[1], "f4999");
 }
 
+struct BrandingCase {
+    const char* lines;
+    std::string homePage;
+    std::string webSite1;
+    std::string webSite2;
+    std::vector<std::string> ignored;  // the values logged as refused
+};
+
+// The maker's page and addresses: only a plain http(s) page is ever taken for the click, a label address may also
+// be a host name, and whatever is refused keeps the default (empty here) and is logged.
+TEST(BrandingKeys, OnlyPlainWebAddressesAreTaken) {
+    const BrandingCase cases[] = {
+        {"HomePage=https://www.maker.cn/addon?x=1\r\nwebsite1=www.maker.cn\r\nwebsite2=http://maker.com.cn/\r\n",
+         "https://www.maker.cn/addon?x",  // a second "=" cuts the value, as on every line
+         "www.maker.cn",
+         "http://maker.com.cn/",
+         {}},
+        {"homepage=  HTTP://Maker.CN  \r\n", "HTTP://Maker.CN", "", "", {}},
+        {"homepage=C:\\Windows\\notepad.exe\r\n", "", "", "", {"C:\\Windows\\notepad.exe"}},
+        {"homepage=file:///C:/x.exe\r\n", "", "", "", {"file:///C:/x.exe"}},
+        {"homepage=javascript:alert(1)\r\n", "", "", "", {"javascript:alert(1)"}},
+        {"homepage=www.maker.cn\r\n", "", "", "", {"www.maker.cn"}},  // a host name is no page to open
+        {"homepage=https://\\\\server\\share\r\n", "", "", "", {"https://\\\\server\\share"}},
+        {"homepage=https://a b.cn/\r\n", "", "", "", {"https://a b.cn/"}},
+        {"homepage=https:///x\r\n", "", "", "", {"https:///x"}},
+        {"website1=maker\r\nwebsite2=..\\x.exe\r\n", "", "", "", {"maker", "..\\x.exe"}},
+        // A refused later line leaves an earlier good one standing.
+        {"homepage=https://a.cn/\r\nhomepage=ftp://a.cn/\r\n", "https://a.cn/", "", "", {"ftp://a.cn/"}},
+    };
+    for (const BrandingCase& c : cases) {
+        FakePlatform fake;
+        InstallerState state;
+        state.AppPath = "C:\\addon\\";
+        state.LogEnabled = true;
+        state.Log = std::make_unique<ClassLog>(fake, fake);
+        fake.AddFile("C:\\addon\\InstInfo.ini", std::string(c.lines) + "fileitem=m|x||\r\n");
+        EXPECT_TRUE(ReadInstInfo(state, fake.platform())) << c.lines;
+        EXPECT_EQ(state.homePage, c.homePage) << c.lines;
+        EXPECT_EQ(state.webSite1, c.webSite1) << c.lines;
+        EXPECT_EQ(state.webSite2, c.webSite2) << c.lines;
+        std::vector<std::string> ignored;
+        for (const std::string& line : fake.LogMessages()) {
+            if (line.starts_with(text::kLogIgnoredWebAddress)) {
+                ignored.push_back(line.substr(text::kLogIgnoredWebAddress.size()));
+            }
+        }
+        EXPECT_EQ(ignored, c.ignored) << c.lines;
+    }
+}
+
 }  // namespace
 }  // namespace tessaro

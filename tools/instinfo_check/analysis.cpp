@@ -6,6 +6,7 @@
 #include <span>
 
 #include "app/texts.h"
+#include "config/file_format.h"
 #include "config/inst_info_line.h"
 #include "config/utf8.h"
 #include "instinfo_check/files.h"
@@ -20,23 +21,29 @@ namespace {
 constexpr std::string_view kReplacementChar = "\xEF\xBF\xBD";
 constexpr std::string_view kFullWidthEquals = "\xEF\xBC\x9D";
 constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
-constexpr std::string_view kRequired = "1";
-constexpr std::string_view kImportWorkspace = "importworkspace";
+using tessaro::CorelFolder;
+using tessaro::FindFolder;
+using tessaro::FolderWord;
+using tessaro::kImportWorkspaceTarget;
+using tessaro::kRequiredFlag;
 
-struct FolderToken {
-    std::string_view token;
-    TextRef description;
-};
+TextRef FolderDescription(CorelFolder folder) {
+    switch (folder) {
+        case CorelFolder::UserData:
+            return &Texts::folderUserData;
+        case CorelFolder::Gms:
+            return &Texts::folderGms;
+        case CorelFolder::UserGms:
+            return &Texts::folderUserGms;
+        case CorelFolder::Application:
+            break;
+    }
+    return &Texts::folderApplication;
+}
 
-constexpr std::array<FolderToken, 4> kFolders = {{
-    {"userdatapath", &Texts::folderUserData},
-    {"gmspath", &Texts::folderGms},
-    {"usergmspath", &Texts::folderUserGms},
-    {"applicationpath", &Texts::folderApplication},
-}};
-
-constexpr std::array<std::string_view, 3> kKeys = {"setuptitle", "flagspicture", "fileitem"};
-constexpr std::array<std::string_view, 4> kKinds = {"c", "k", "r", "m"};
+bool IsKeyWord(std::string_view lowerWord) {
+    return tessaro::FindKey(lowerWord) != tessaro::ConfigKey::None;
+}
 // Ways of writing "required" that people use and the installer does not take.
 constexpr std::array<std::string_view, 11> kRequiredLookalikes = {"1",  "01", "001",  "true",     "yes",         "y",
                                                                   "on", "是", "必需", "required", "\xEF\xBC\x91"};
@@ -44,15 +51,6 @@ constexpr std::array<std::string_view, 11> kRequiredLookalikes = {"1",  "01", "0
 template <std::size_t N>
 bool OneOf(std::string_view value, const std::array<std::string_view, N>& choices) {
     return std::find(choices.begin(), choices.end(), value) != choices.end();
-}
-
-const FolderToken* FindFolder(std::string_view token) {
-    for (const FolderToken& folder : kFolders) {
-        if (folder.token == token) {
-            return &folder;
-        }
-    }
-    return nullptr;
 }
 
 // Blanks in the wide sense: what a person sees as empty space (space, tab, the ideographic space).
@@ -219,6 +217,15 @@ class Analyser {
             case tessaro::ConfigKey::FileItem:
                 CheckTaskLine(line, tessaro::SplitTaskFields(parsed.value));
                 break;
+            case tessaro::ConfigKey::HomePage:
+                CheckAddress(line, "homepage", parsed.value, tessaro::IsWebPageAddress(parsed.value), lastHomePage_);
+                break;
+            case tessaro::ConfigKey::WebSite1:
+                CheckAddress(line, "website1", parsed.value, tessaro::IsLabelAddress(parsed.value), lastWebSite1_);
+                break;
+            case tessaro::ConfigKey::WebSite2:
+                CheckAddress(line, "website2", parsed.value, tessaro::IsLabelAddress(parsed.value), lastWebSite2_);
+                break;
             case tessaro::ConfigKey::None:
                 break;
         }
@@ -251,18 +258,18 @@ class Analyser {
             return;
         }
         const std::string withoutTabs = tessaro::utf8::LowerCase(TrimSpaces(RemoveBlanks(key, false)));
-        if (key.find('\t') != std::string::npos && OneOf(withoutTabs, kKeys)) {
+        if (key.find('\t') != std::string::npos && IsKeyWord(withoutTabs)) {
             Warn(line, "key-tab", {&Texts::warnKeyTab, {Visible(key), withoutTabs}});
             return;
         }
         const std::string withoutBlanks = tessaro::utf8::LowerCase(RemoveBlanks(key, true));
-        if (OneOf(withoutBlanks, kKeys)) {
+        if (IsKeyWord(withoutBlanks)) {
             Warn(line, "key-blanks", {&Texts::warnKeyBlanks, {Visible(key), withoutBlanks}});
             return;
         }
-        for (const std::string_view known : kKeys) {
-            if (EditDistance(withoutBlanks, known) <= 2) {
-                Warn(line, "key-misspelt", {&Texts::warnKeyMisspelt, {Visible(key), std::string(known)}});
+        for (const tessaro::KeyWord& known : tessaro::kKeyWords) {
+            if (EditDistance(withoutBlanks, known.word) <= 2) {
+                Warn(line, "key-misspelt", {&Texts::warnKeyMisspelt, {Visible(key), std::string(known.word)}});
                 return;
             }
         }
@@ -278,6 +285,17 @@ class Analyser {
         }
         lastLine = line;
         lastValue = value;
+    }
+
+    // A branding address the installer would not take keeps the default, and a later good line still counts.
+    void CheckAddress(int line, std::string_view key, const std::string& value, bool valid, int& lastLine) {
+        if (lastLine != 0) {
+            Warn(line, "repeated-key", {&Texts::warnRepeatedKey, {std::string(key), std::to_string(lastLine)}});
+        }
+        lastLine = line;
+        if (!valid) {
+            Warn(line, "bad-address", {&Texts::warnBadAddress, {std::string(key), Visible(value)}});
+        }
     }
 
     void CheckTaskLine(int line, const std::vector<std::string>& fields) {
@@ -358,7 +376,7 @@ class Analyser {
         if (index < reading_.sources.size()) {
             row.source = reading_.sources[index];
         }
-        row.required = row.fields[2] == kRequired;
+        row.required = row.fields[2] == kRequiredFlag;
         const std::string& kind = row.fields[0];
         if (NamesNoFile(row)) {
             row.action = TaskAction::CaptionOnly;
@@ -411,7 +429,7 @@ class Analyser {
 
     void CheckRequiredFlag(const TaskRow& row) {
         const std::string& flag = row.fields[2];
-        if (flag != kRequired && OneOf(tessaro::utf8::LowerCase(TrimWide(flag)), kRequiredLookalikes)) {
+        if (flag != kRequiredFlag && OneOf(tessaro::utf8::LowerCase(TrimWide(flag)), kRequiredLookalikes)) {
             Warn(row.source.line, "required-flag", {&Texts::warnRequiredFlag, {Visible(flag)}});
         }
     }
@@ -447,7 +465,7 @@ class Analyser {
         const std::string& target = row.fields[3];
         const std::string trimmed = TrimWide(target);
         const TextRef consequence = row.required ? &Texts::consequenceStopsAnyway : &Texts::consequenceNothing;
-        if (trimmed != target && (FindFolder(trimmed) || (allowImport && trimmed == kImportWorkspace))) {
+        if (trimmed != target && (FindFolder(trimmed) || (allowImport && trimmed == kImportWorkspaceTarget))) {
             Warn(row.source.line, "target-blanks",
                  {&Texts::warnTargetBlanks, {Visible(Written(row, 3)), trimmed, consequence}});
             return;
@@ -460,16 +478,16 @@ class Analyser {
         const std::string& target = row.fields[3];
         CheckFileName(row, &Texts::warnEmptyFileCopy);
         CheckRequiredFlag(row);
-        const FolderToken* folder = FindFolder(target);
-        if (target == kImportWorkspace || (folder && folder->token.starts_with("user"))) {
+        const FolderWord* folder = FindFolder(target);
+        if (target == kImportWorkspaceTarget || (folder && folder->perUser)) {
             NoteProfile(row);
         }
-        if (target == kImportWorkspace) {
+        if (target == kImportWorkspaceTarget) {
             row.action = TaskAction::ImportWorkspace;
             row.description.push_back({&Texts::descImport, {Visible(file)}});
         } else if (folder) {
             row.action = TaskAction::Copy;
-            row.description.push_back({&Texts::descCopy, {Visible(file), folder->description}});
+            row.description.push_back({&Texts::descCopy, {Visible(file), FolderDescription(folder->folder)}});
             if (file.find_first_of("\\/") != std::string::npos) {
                 Warn(row.source.line, "copy-into-subfolder", {&Texts::warnCopySubfolder, {Visible(file)}});
             }
@@ -490,11 +508,11 @@ class Analyser {
         row.action = TaskAction::Delete;
         CheckFileName(row, &Texts::warnEmptyFileDelete);
         CheckRequiredFlag(row);
-        if (const FolderToken* folder = FindFolder(row.fields[3])) {
-            if (folder->token.starts_with("user")) {
+        if (const FolderWord* folder = FindFolder(row.fields[3])) {
+            if (folder->perUser) {
                 NoteProfile(row);
             }
-            row.description.push_back({&Texts::descDelete, {Visible(file), folder->description}});
+            row.description.push_back({&Texts::descDelete, {Visible(file), FolderDescription(folder->folder)}});
             row.description.push_back({row.required ? &Texts::reqDeleteYes : &Texts::reqDeleteNo, {}});
             if (row.required) {
                 Warn(row.source.line, "required-delete", {&Texts::warnRequiredDelete, {Visible(file)}});
@@ -611,7 +629,7 @@ class Analyser {
         row.action = TaskAction::CaptionOnly;
         row.description.push_back({&Texts::descCaptionOnly, {Visible(kind)}});
         const std::string trimmed = TrimWide(kind);
-        if (trimmed != kind && OneOf(trimmed, kKinds)) {
+        if (trimmed != kind && tessaro::FindKind(trimmed) != tessaro::TaskKind::None) {
             Warn(row.source.line, "kind-blanks", {&Texts::warnKindBlanks, {Visible(Written(row, 0)), trimmed}});
         } else {
             Warn(row.source.line, "unknown-kind", {&Texts::warnUnknownKind, {Visible(Written(row, 0))}});
@@ -625,6 +643,9 @@ class Analyser {
     bool utf8Mismatch_ = false;
     std::string lastTitle_;
     std::string lastPicture_;
+    int lastHomePage_ = 0;
+    int lastWebSite1_ = 0;
+    int lastWebSite2_ = 0;
 };
 
 }  // namespace

@@ -132,6 +132,7 @@ struct Texts {
     std::string_view warnArgumentsLowerCased;
     std::string_view warnKindBlanks;
     std::string_view warnUnknownKind;
+    std::string_view warnBadAddress;
     std::string_view warnUnattendedNsis;
     std::string_view warnUnattendedInstaller;
 

@@ -192,6 +192,9 @@ const Texts kEnglishTexts{
     .warnUnknownKind =
         "unknown kind \"{0}\": the task does nothing but show its caption (kinds: c copy or import, k delete, r run, m "
         "remove toolbar)",
+    .warnBadAddress =
+        "{0}=\"{1}\" is not an address the installer takes (homepage: an http:// or https:// address; website1 and "
+        "website2: such an address or a host name like www.example.com; no blanks): it keeps its default",
     .warnUnattendedNsis =
         "{0} is an NSIS installer: in an unattended run (/S) it waits for clicks nobody gives, and it cannot be made "
         "silent from here, as NSIS reads only a capital /S and the installer lower-cases a run task's arguments",

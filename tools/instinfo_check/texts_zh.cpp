@@ -156,6 +156,9 @@ const Texts kChineseTexts{
     .warnArgumentsLowerCased = "参数“{0}”会被安装程序转换为小写：程序收到的是“{1}”",
     .warnKindBlanks = "类型“{0}”两边有空白；安装程序会保留它们，因此此任务什么也不做（请写“{1}”）",
     .warnUnknownKind = "未知的类型“{0}”：此任务只显示按钮标题（类型：c 复制或导入，k 删除，r 运行，m 删除工具栏）",
+    .warnBadAddress =
+        "{0}=“{1}”不是安装程序接受的网址（homepage：http:// 或 https:// 网址；website1 和 website2："
+        "这样的网址或 www.example.com 这样的主机名；不能有空白）：保持默认值",
     .warnUnattendedNsis =
         "{0} 是 NSIS 安装程序：无人值守安装（/S）时它会等待无人点击的按钮；而且无法让它静默运行，"
         "因为 NSIS 只认大写的 /S，而安装程序会把运行任务的参数变成小写",
