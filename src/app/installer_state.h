@@ -21,6 +21,9 @@ enum ExitStatus : int {
     kExitCorelNotInstalled = 6,   // no CorelDRAW X3 automation server is registered
     kExitFileMissing = 7,         // a file that a required task names is not there
     kExitCorelFolderMissing = 8,  // a CorelDRAW X3 folder that a required task needs is not there
+    // A Setup.exe, with the window or without.
+    kExitBundleDamaged = 9,  // its files are cut short or changed: nothing was unpacked
+    kExitBundleNoRoom = 10,  // its files could not be unpacked (disk full): nothing was left behind
 };
 
 // What the program shares between its parts. `Main` owns the one instance and hands it on; tests build a fresh

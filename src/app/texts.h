@@ -18,6 +18,12 @@ inline constexpr std::string_view kLogTrimmingAppPath = "修整安装程序路�
 inline constexpr std::string_view kLogShowingMainWindow = "显示主窗口";
 inline constexpr std::string_view kLogIgnoredSwitch = "忽略不认识的命令行参数：";
 
+// A Setup.exe whose files cannot be unpacked.
+inline constexpr std::string_view kMsgBundleDamaged =
+    "安装程序已损坏（可能没有下载完整），无法安装。\r\n请重新下载安装程序。";
+inline constexpr std::string_view kMsgBundleNoRoom =
+    "无法解压安装文件：临时文件夹空间不足或不能写入。\r\n请释放磁盘空间后再试。";
+
 // Unattended runs.
 inline constexpr std::string_view kLogUnattended = "无人值守安装";
 inline constexpr std::string_view kLogCorelRunningUnattended =

@@ -32,6 +32,9 @@ void ProgramControlWin::Pause(uint32_t milliseconds) {
 }
 
 void ProgramControlWin::EndProgram(int exitStatus) {
+    if (atEnd_ != nullptr) {
+        atEnd_(atEndContext_);
+    }
     // Ending the process directly: no window procedure, and so no close handler, runs after this.
     ExitProcess(static_cast<UINT>(exitStatus));
 }

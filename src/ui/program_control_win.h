@@ -12,6 +12,16 @@ class ProgramControlWin final : public ProgramControl {
   public:
     void Pause(uint32_t milliseconds) override;
     [[noreturn]] void EndProgram(int exitStatus) override;
+
+    // Runs right before the process ends, wherever it ends from.
+    void AtEnd(void (*action)(void*), void* context) {
+        atEnd_ = action;
+        atEndContext_ = context;
+    }
+
+  private:
+    void (*atEnd_)(void*) = nullptr;
+    void* atEndContext_ = nullptr;
 };
 
 // Hands the thread's pending messages to their windows, dropping keyboard and mouse input.

@@ -7,8 +7,11 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/command_line.h"
 #include "app/main.h"
+#include "app/texts.h"
 #include "platform/win32/automation_win.h"
+#include "platform/win32/bundle_win.h"
 #include "platform/win32/clock_win.h"
 #include "platform/win32/com_win.h"
 #include "platform/win32/dialogs_win.h"
@@ -64,6 +67,22 @@ int RunInstaller(HINSTANCE instance) {
     ProcessServicesWin processes;
     AutomationServicesWin automation;
     Platform platform{startup, textFiles, clock, dialogs, program, files, processes, automation};
+
+    // A Setup.exe runs the installer in the folder it unpacks, and removes that folder when the program ends.
+    UnpackedBundle bundle = UnpackOwnBundle();
+    if (bundle.outcome == UnpackOutcome::Damaged || bundle.outcome == UnpackOutcome::NoRoom) {
+        const bool damaged = bundle.outcome == UnpackOutcome::Damaged;
+        if (!ReadCommandLine(startup.ArgumentText()).unattended) {
+            dialogs.ShowMessage(damaged ? text::kMsgBundleDamaged : text::kMsgBundleNoRoom, text::kAppTitle,
+                                MessageKind::Error);
+        }
+        return damaged ? kExitBundleDamaged : kExitBundleNoRoom;
+    }
+    if (bundle.outcome == UnpackOutcome::Unpacked) {
+        startup.UseProgramFolder(bundle.folder);
+        program.AtEnd([](void* unpacked) { static_cast<UnpackedBundle*>(unpacked)->Remove(); }, &bundle);
+    }
+    win::ScopeExit removeOnReturn([&bundle] { bundle.Remove(); });
 
     InstallerState state;
     std::unique_ptr<FrmMain> frmMain;

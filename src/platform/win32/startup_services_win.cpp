@@ -68,7 +68,7 @@ std::wstring StartupServicesWin::ModuleFileName(DWORD initialCapacity) {
 }
 
 std::string StartupServicesWin::ProgramFolder() {
-    return win::WideToUtf8(FolderOf(ModuleFileName()));
+    return win::WideToUtf8(programFolder_.empty() ? FolderOf(ModuleFileName()) : programFolder_);
 }
 
 std::string StartupServicesWin::ArgumentText() {

@@ -19,6 +19,9 @@ class StartupServicesWin final : public StartupServices {
     // alive for the whole run. Later calls repeat the first answer.
     bool AnotherInstanceRunning() override;
 
+    // The add-on's folder when it is not the program's own: where a Setup.exe unpacked its files.
+    void UseProgramFolder(std::wstring folder) { programFolder_ = std::move(folder); }
+
     // What ArgumentText makes of a given command line (the process's own one is GetCommandLineW()).
     static std::wstring ArgumentsOf(std::wstring_view commandLine);
     // The folder part of a full program path: no trailing separator except for a drive root ("C:\").
@@ -27,6 +30,7 @@ class StartupServicesWin final : public StartupServices {
     static std::wstring ModuleFileName(DWORD initialCapacity = MAX_PATH);
 
   private:
+    std::wstring programFolder_;
     win::UniqueHandleNull instanceMutex_;
     std::optional<bool> anotherInstance_;
 };

@@ -1,0 +1,208 @@
+#include "bundle/bundle_format.h"
+
+#include <algorithm>
+#include <array>
+
+#include "platform/windows_paths.h"
+
+namespace tessaro::bundle {
+namespace {
+
+constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t c = n;
+        for (int k = 0; k < 8; ++k) {
+            c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        }
+        table[n] = c;
+    }
+    return table;
+}
+
+constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
+
+void PutLe(std::string& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
+
+// Reads little-endian numbers from the front of a view; false once the bytes run out.
+class Reader {
+  public:
+    explicit Reader(std::string_view bytes) : bytes_(bytes) {}
+
+    bool Number(int width, std::uint64_t& value) {
+        if (bytes_.size() < static_cast<std::size_t>(width)) {
+            return false;
+        }
+        value = 0;
+        for (int i = width; i-- > 0;) {
+            value = value << 8 | static_cast<unsigned char>(bytes_[static_cast<std::size_t>(i)]);
+        }
+        bytes_.remove_prefix(static_cast<std::size_t>(width));
+        return true;
+    }
+
+    bool Take(std::uint64_t count, std::string_view& taken) {
+        if (bytes_.size() < count) {
+            return false;
+        }
+        taken = bytes_.substr(0, static_cast<std::size_t>(count));
+        bytes_.remove_prefix(static_cast<std::size_t>(count));
+        return true;
+    }
+
+    bool AtEnd() const { return bytes_.empty(); }
+
+  private:
+    std::string_view bytes_;
+};
+
+constexpr int kCountBytes = 4;
+constexpr int kNameBytes = 2;
+constexpr int kSizeBytes = 8;
+
+}  // namespace
+
+std::uint32_t Crc32(std::string_view bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc = kCrcTable[(crc ^ static_cast<unsigned char>(c)) & 0xFF] ^ (crc >> 8);
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
+
+bool IsSafeRelativeName(std::string_view name) {
+    if (name.empty() || ContainsNul(name) || IsAbsoluteWindowsPath(name) || name.front() == '\\' ||
+        name.front() == '/' || name.find(':') != std::string_view::npos) {
+        return false;
+    }
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        const std::size_t end = std::min(name.find_first_of("\\/", start), name.size());
+        const std::string_view part = name.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..") {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+std::string SerializeFiles(const std::vector<File>& files) {
+    std::string archive;
+    PutLe(archive, files.size(), kCountBytes);
+    for (const File& file : files) {
+        PutLe(archive, file.name.size(), kNameBytes);
+        archive += file.name;
+        PutLe(archive, file.bytes.size(), kSizeBytes);
+    }
+    for (const File& file : files) {
+        archive += file.bytes;
+    }
+    return archive;
+}
+
+std::optional<std::vector<File>> ParseFiles(std::string_view archive) {
+    Reader reader(archive);
+    std::uint64_t count = 0;
+    if (!reader.Number(kCountBytes, count)) {
+        return std::nullopt;
+    }
+    std::vector<File> files;
+    std::vector<std::uint64_t> sizes;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        std::uint64_t nameBytes = 0;
+        std::uint64_t size = 0;
+        std::string_view name;
+        if (!reader.Number(kNameBytes, nameBytes) || !reader.Take(nameBytes, name) ||
+            !reader.Number(kSizeBytes, size) || !IsSafeRelativeName(name)) {
+            return std::nullopt;
+        }
+        files.push_back(File{std::string(name), {}});
+        sizes.push_back(size);
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::string_view bytes;
+        if (!reader.Take(sizes[i], bytes)) {
+            return std::nullopt;
+        }
+        files[i].bytes = std::string(bytes);
+    }
+    if (!reader.AtEnd()) {
+        return std::nullopt;
+    }
+    return files;
+}
+
+std::optional<std::pair<std::uint64_t, std::uint64_t>> CertificateTable(std::string_view exe) {
+    constexpr std::size_t kPeOffsetAt = 0x3C;
+    constexpr std::size_t kOptionalHeaderAt = 24;
+    constexpr std::size_t kSecurityEntryPe32 = 128;
+    constexpr std::size_t kSecurityEntryPe32Plus = 144;
+    Reader header(exe.substr(std::min(exe.size(), kPeOffsetAt)));
+    std::uint64_t pe = 0;
+    if (!exe.starts_with("MZ") || !header.Number(4, pe) || pe > exe.size() ||
+        exe.substr(static_cast<std::size_t>(pe)).substr(0, 4) != std::string_view("PE\0\0", 4)) {
+        return std::nullopt;
+    }
+    const std::string_view optional = exe.substr(static_cast<std::size_t>(pe) + kOptionalHeaderAt);
+    Reader magic(optional);
+    std::uint64_t kind = 0;
+    if (!magic.Number(2, kind) || (kind != 0x10B && kind != 0x20B)) {
+        return std::nullopt;
+    }
+    Reader entry(
+        optional.substr(std::min(optional.size(), kind == 0x10B ? kSecurityEntryPe32 : kSecurityEntryPe32Plus)));
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+    if (!entry.Number(4, offset) || !entry.Number(4, size)) {
+        return std::nullopt;
+    }
+    return std::pair{offset, size};
+}
+
+OpenedBundle OpenBundle(std::string_view exe, const Marker& marker) {
+    OpenedBundle opened;
+    if (marker.version == 0) {
+        return opened;  // a plain Tessaro.exe
+    }
+    opened.state = BundleState::Damaged;
+    if (marker.version != kFormatVersion || marker.offset > exe.size() || marker.size > exe.size() - marker.offset) {
+        return opened;
+    }
+    // The payload ends the file, unless Authenticode signing put its certificate table after it: padded to eight
+    // bytes, then the table the PE header names, up to the end. Anything else appended is foreign.
+    const std::uint64_t payloadEnd = marker.offset + marker.size;
+    if (payloadEnd != exe.size()) {
+        const auto table = CertificateTable(exe);
+        const bool signedTail =
+            table && table->second != 0 && table->first >= payloadEnd && table->first - payloadEnd < 8 &&
+            table->first + table->second == exe.size() &&
+            exe.substr(static_cast<std::size_t>(payloadEnd), static_cast<std::size_t>(table->first - payloadEnd))
+                    .find_first_not_of('\0') == std::string_view::npos;
+        if (!signedTail) {
+            return opened;
+        }
+    }
+    const std::string_view payload =
+        exe.substr(static_cast<std::size_t>(marker.offset), static_cast<std::size_t>(marker.size));
+    if (Crc32(payload) != marker.crc32) {
+        return opened;
+    }
+    const std::optional<std::string> archive = DecodePayload(payload);
+    if (!archive) {
+        return opened;
+    }
+    std::optional<std::vector<File>> files = ParseFiles(*archive);
+    if (!files) {
+        return opened;
+    }
+    opened.state = BundleState::Ready;
+    opened.files = std::move(*files);
+    return opened;
+}
+
+}  // namespace tessaro::bundle

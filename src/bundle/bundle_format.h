@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// One Setup.exe per add-on: a Tessaro.exe whose marker tessaro-pack has filled in, followed by the add-on's files.
+// docs/bundle.md describes the layout.
+namespace tessaro::bundle {
+
+// Lives in the installer's read-only data. Unfilled (version 0) in a plain Tessaro.exe; tessaro-pack finds it by
+// its magic and writes where the payload lies and its CRC-32. Little-endian, 40 bytes.
+struct Marker {
+    char magic[16];
+    std::uint32_t version;
+    std::uint32_t crc32;
+    std::uint64_t offset;
+    std::uint64_t size;
+};
+static_assert(sizeof(Marker) == 40);
+
+inline constexpr std::string_view kMarkerMagic{"TessaroBundle01", 16};  // the terminating NUL included
+inline constexpr std::uint32_t kFormatVersion = 1;
+// What the payload may unpack to at most: an add-on with a big workspace is a few MB.
+inline constexpr std::uint64_t kMaxUnpackedBytes = 512ull * 1024 * 1024;
+
+struct File {
+    std::string name;  // relative to the add-on folder, parts separated by "\", UTF-8
+    std::string bytes;
+};
+
+std::uint32_t Crc32(std::string_view bytes);
+
+// The archive inside the payload: a count, then for each file its name and size, then the contents in order.
+std::string SerializeFiles(const std::vector<File>& files);
+// Nothing when the archive is damaged or names a file outside its folder (absolute, "..", a drive, a NUL).
+std::optional<std::vector<File>> ParseFiles(std::string_view archive);
+
+// Whether `name` stays inside the folder it is unpacked into.
+bool IsSafeRelativeName(std::string_view name);
+
+// The compressed payload: the LZMA properties (5 bytes), the unpacked size (8 bytes), the LZMA stream.
+// Nothing when the stream is damaged, or claims more than kMaxUnpackedBytes.
+std::optional<std::string> DecodePayload(std::string_view payload);
+
+enum class BundleState { NotABundle, Damaged, Ready };
+
+struct OpenedBundle {
+    BundleState state = BundleState::NotABundle;
+    std::vector<File> files;
+};
+
+// Where a PE file's Authenticode certificate table lies (file offset, size); both zero when it is unsigned.
+// Nothing when `exe` is no PE file.
+std::optional<std::pair<std::uint64_t, std::uint64_t>> CertificateTable(std::string_view exe);
+
+// Reads the bundle carried by `exe`, the whole Setup.exe, as `marker` (the running copy's own) describes it. The
+// payload must end the file, or be followed only by the certificate table that signing adds.
+OpenedBundle OpenBundle(std::string_view exe, const Marker& marker);
+
+}  // namespace tessaro::bundle

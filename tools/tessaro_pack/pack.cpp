@@ -1,0 +1,103 @@
+#include "tessaro_pack/pack.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "config/config_text.h"
+#include "config/inst_info.h"
+#include "config/utf8.h"
+#include "instinfo_check/cli.h"
+#include "instinfo_check/config_reading.h"
+#include "instinfo_check/files.h"
+#include "tessaro_pack/lzma_encode.h"
+
+namespace tessaro_pack {
+namespace {
+
+namespace fs = std::filesystem;
+using instinfo_check::Lookup;
+using instinfo_check::Presence;
+using instinfo_check::TaskAction;
+
+std::string WindowsName(std::string_view foundAs) {
+    std::string name(foundAs);
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
+}
+
+void PutLe(char* at, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        at[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
+
+}  // namespace
+
+FolderPlan PlanFolder(const fs::path& folder, const tessaro::AnsiDecoder& decoder) {
+    FolderPlan plan;
+    const fs::path ini = folder / std::string(tessaro::kConfigFileName);
+    plan.report = instinfo_check::Analyse(instinfo_check::ReadConfig(instinfo_check::Utf8FromPath(ini), decoder),
+                                          instinfo_check::kDefaultCodePage);
+    if (plan.report.refusal) {
+        return plan;
+    }
+    std::set<std::string> packed{std::string(tessaro::kConfigFileName)};
+    const auto take = [&](std::string_view name) {
+        const Lookup found = instinfo_check::FindBeside(folder, name);
+        if (found.presence == Presence::File) {
+            packed.insert(WindowsName(found.foundAs));
+        }
+        return found.presence == Presence::File;
+    };
+    if (plan.report.pictureExists) {
+        take(plan.report.picture);
+    }
+    for (const instinfo_check::TaskRow& row : plan.report.tasks) {
+        const bool namesSource = row.action == TaskAction::Copy || row.action == TaskAction::ImportWorkspace ||
+                                 row.action == TaskAction::Run;
+        if (namesSource && !take(row.fields[1]) && row.required) {
+            plan.missingRequired.push_back(row.fields[1]);
+        }
+    }
+    plan.packed.assign(packed.begin(), packed.end());
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (!it->is_regular_file()) {
+            continue;
+        }
+        const std::string name = WindowsName(instinfo_check::Utf8FromPath(fs::relative(it->path(), folder)));
+        if (!packed.contains(name)) {
+            plan.leftOut.push_back(name);
+        }
+    }
+    std::sort(plan.leftOut.begin(), plan.leftOut.end());
+    return plan;
+}
+
+std::string BuildSetup(std::string_view stub, const std::vector<tessaro::bundle::File>& files, std::string& error) {
+    namespace bundle = tessaro::bundle;
+    // The unfilled marker: the magic followed by version 0.
+    std::string unfilled(bundle::kMarkerMagic);
+    unfilled.append(4, '\0');
+    const std::size_t at = stub.find(unfilled);
+    if (at == std::string_view::npos || stub.find(unfilled, at + 1) != std::string_view::npos) {
+        error = "the stub is no plain Tessaro.exe: it has no unfilled bundle marker, or more than one";
+        return {};
+    }
+    const std::optional<std::string> payload = EncodePayload(bundle::SerializeFiles(files));
+    if (!payload) {
+        error = "the files could not be compressed";
+        return {};
+    }
+    std::string setup(stub);
+    char* marker = setup.data() + at + bundle::kMarkerMagic.size();
+    PutLe(marker, bundle::kFormatVersion, 4);
+    PutLe(marker + 4, bundle::Crc32(*payload), 4);
+    PutLe(marker + 8, setup.size(), 8);
+    PutLe(marker + 16, payload->size(), 8);
+    setup += *payload;
+    return setup;
+}
+
+}  // namespace tessaro_pack
