@@ -14,7 +14,4 @@ class ProgramControlWin final : public ProgramControl {
     [[noreturn]] void EndProgram(int exitStatus) override;
 };
 
-// Hands the thread's pending messages to their windows, dropping keyboard and mouse input.
-void DispatchPendingMessagesWithoutInput();
-
 }  // namespace tessaro
