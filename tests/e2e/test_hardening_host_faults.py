@@ -135,7 +135,7 @@ def test_server_killed_during_a_call(addons, driver, standin, tessaro_log, wine_
     # Quit after the success message: abandoned at its own, shorter limit.
     ("Quit", QUIT_LIMIT, SUCCESS, EXIT_INSTALLED,
      ["Create", "Visible=False", "GMSManager", "GMSManager.GMSPath", "Visible=False", "Quit hung"]),
-])
+], ids=["call", "quit"])
 def test_server_that_never_answers_gets_a_bounded_wait(member, limit, final_box, status, journal, addons, driver,
                                                       standin, tessaro_log):
     standin.configure(**{f"Delay.{member}": "never"})
@@ -148,6 +148,7 @@ def test_server_that_never_answers_gets_a_bounded_wait(member, limit, final_box,
     driver.click(title, CMD_INSTALL)
     assert driver.wait_msgbox(BOX_TITLE, timeout=15)["text"] == CONFIRM
     driver.press_msgbox("OK")
+    assert driver.wait_text(title, CMD_INSTALL, "正在初始化，请稍候...", timeout=10)
     if member == "Quit":
         assert driver.wait_msgbox(BOX_TITLE, timeout=60)["text"] == final_box
         driver.press_msgbox("OK")
