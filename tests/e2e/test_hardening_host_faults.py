@@ -129,6 +129,7 @@ def test_server_killed_during_a_call(addons, driver, standin, tessaro_log, wine_
     restart_wine_services(wine_env)
 
 
+@pytest.mark.x86
 @pytest.mark.parametrize("member, limit, final_box, status, journal", [
     # A folder read during the run: the usual failure report, and the hung server is not asked to quit.
     ("GMSManager", CALL_LIMIT, TIMED_OUT, EXIT_FAILED, ["Create", "Visible=False", "GMSManager hung"]),
