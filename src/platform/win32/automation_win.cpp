@@ -21,9 +21,9 @@ constexpr char kNoAutomationText[] = "类不支持自动化或不支持期望的
 constexpr char kServerErrorText[] = "应用程序定义或对象定义的错误";
 
 // How long one call into the server may take before it counts as hung. CorelDRAW X3 starts inside the creation
-// call, and on the old PCs it still runs on a cold start takes tens of seconds (loading its fonts and add-ons
-// alone can take half a minute); a workspace import is slower than a folder read too. Ninety seconds leaves
-// that room while keeping a user who faces a hung CorelDRAW well under two minutes from the error message.
+// call, and a cold start on the old PCs it still runs on takes tens of seconds; a workspace import takes longer
+// than a folder read too. Ninety seconds leaves ample room for that and still ends the wait on a hung CorelDRAW
+// well within two minutes.
 constexpr uint32_t kCallLimitMs = 90000;
 // Quit comes after the installation is over and reported; CorelDRAW ends in a few seconds without documents.
 // A server slower than this is left to end by itself rather than keep the finished installer alive.
@@ -289,7 +289,7 @@ AutomationObjectWin::~AutomationObjectWin() {
     // keeps the reference rather than hold up the end of the program.
     IDispatch* dispatch = dispatch_.Detach();
     if (dispatch != nullptr) {
-        (void)calls_->Run([dispatch] { dispatch->Release(); }, kCallLimitMs);
+        (void)calls_->Run([dispatch] { dispatch->Release(); }, quitAsked_ ? kQuitLimitMs : kCallLimitMs);
     }
 }
 
@@ -316,9 +316,11 @@ Result<AutomationValue> AutomationObjectWin::Invoke(std::string_view member,
     if (!dispatch_) {
         return FailureOf(E_POINTER);
     }
+    const uint32_t limit = LimitFor(member);
+    quitAsked_ = quitAsked_ || limit == kQuitLimitMs;
     // The call gets copies of everything it uses: after a time-out it runs on without this frame. The interface
     // stays valid for it, since a timed-out object is never released.
-    return RunBounded<AutomationValue>(*calls_, LimitFor(member),
+    return RunBounded<AutomationValue>(*calls_, limit,
                                        [dispatch = dispatch_.Get(), calls = calls_, name = std::string(member), flags,
                                         argv = std::vector<AutomationValue>(args.begin(), args.end())] {
                                            return InvokeOnCallThread(dispatch, calls, name, flags, argv);

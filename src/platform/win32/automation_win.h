@@ -39,6 +39,8 @@ class AutomationObjectWin final : public AutomationObject {
 
     win::ComPtr<IDispatch> dispatch_;
     std::shared_ptr<win::CallThread> calls_;
+    // A server asked to quit is busy ending: its last release gets no more time than the request to quit did.
+    bool quitAsked_ = false;
 };
 
 // Creates automation servers and makes every call on them through one call thread, each within its limit. A
