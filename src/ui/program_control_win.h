@@ -24,7 +24,4 @@ class ProgramControlWin final : public ProgramControl {
     void* atEndContext_ = nullptr;
 };
 
-// Hands the thread's pending messages to their windows, dropping keyboard and mouse input.
-void DispatchPendingMessagesWithoutInput();
-
 }  // namespace tessaro

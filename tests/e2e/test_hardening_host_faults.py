@@ -1,5 +1,5 @@
-"""Faults of the host during whole installs: a server that refuses Quit or answers slowly, a server killed in the
-middle of a call, a copy target held open by another program, a disk that fills up during a copy."""
+"""Faults of the host during whole installs: a server that refuses Quit, answers slowly or never, a server killed in
+the middle of a call, a copy target held open by another program, a disk that fills up during a copy."""
 
 from __future__ import annotations
 
@@ -16,6 +16,9 @@ from test_install_runs import install, run_messages
 
 LOCKER_EXE = harness.BUILD_DIR / "file_locker.exe"
 COPY_REFUSED = unexpected("无法复制文件到目标位置", -2147221503)
+# Tessaro's limits for one automation call and for Quit, in seconds (README: "exit status").
+CALL_LIMIT, QUIT_LIMIT = 90, 10
+TIMED_OUT = unexpected("自动化服务器在限定的时间内没有应答", -2147417825)  # RPC_E_TIMEOUT, 0x8001011F
 
 
 @pytest.fixture
@@ -124,3 +127,48 @@ def test_server_killed_during_a_call(addons, driver, standin, tessaro_log, wine_
     assert run_messages(tessaro_log)[-2:] == EXIT_LINES
     # A killed server stays registered with the prefix's COM services; start the next test from a clean prefix.
     restart_wine_services(wine_env)
+
+
+@pytest.mark.x86
+@pytest.mark.parametrize("member, limit, final_box, status, journal", [
+    # A folder read during the run: the usual failure report, and the hung server is not asked to quit.
+    ("GMSManager", CALL_LIMIT, TIMED_OUT, EXIT_FAILED, ["Create", "Visible=False", "GMSManager hung"]),
+    # Quit after the success message: abandoned at its own, shorter limit.
+    ("Quit", QUIT_LIMIT, SUCCESS, EXIT_INSTALLED,
+     ["Create", "Visible=False", "GMSManager", "GMSManager.GMSPath", "Visible=False", "Quit hung"]),
+], ids=["call", "quit"])
+def test_server_that_never_answers_gets_a_bounded_wait(member, limit, final_box, status, journal, addons, driver,
+                                                      standin, tessaro_log):
+    standin.configure(**{f"Delay.{member}": "never"})
+    standin.register()
+    title = "不应答的服务器"
+    folder = addons.make(ini=f"setuptitle={title}\nfileitem=c|A.gms|1|gmspath|\n")
+    folder.write_file("A.gms", b"a")
+    proc = folder.start("/log")
+    driver.wait_window(title, timeout=30)
+    driver.click(title, CMD_INSTALL)
+    assert driver.wait_msgbox(BOX_TITLE, timeout=15)["text"] == CONFIRM
+    driver.press_msgbox("OK")
+    assert driver.wait_text(title, CMD_INSTALL, "正在初始化，请稍候...", timeout=10)
+    if member == "Quit":
+        assert driver.wait_msgbox(BOX_TITLE, timeout=60)["text"] == final_box
+        driver.press_msgbox("OK")
+    assert harness.wait_until(lambda: f"{member} hung" in standin.journal(), timeout=60)
+    hung_at = time.monotonic()
+
+    if member == "Quit":
+        assert proc.wait(limit + 30) == status
+    else:
+        # Meanwhile the window still paints and answers, as during any slow call.
+        assert driver.text(title, CMD_INSTALL) == "正在安装，请稍候..."
+        box = driver.wait_msgbox(BOX_TITLE, timeout=limit + 30)
+        assert (box["text"], box["icon"]) == (final_box, "error")
+    waited = time.monotonic() - hung_at
+    assert limit - 2 < waited < limit + 10, f"waited {waited:.1f} s for a {limit} s limit"
+    if member != "Quit":
+        driver.press_msgbox("OK")
+        assert proc.wait(15) == status
+
+    assert standin.journal() == journal
+    assert run_messages(tessaro_log)[-3:] == ["对话框：" + final_box] + EXIT_LINES
+    assert (standin.folders["GMSPath"] / "A.gms").exists() == (member == "Quit")

@@ -360,8 +360,9 @@ std::string Describe(const Result<AutomationValue>& result) {
 
 void CheckAutomationFake() {
     FakeServer server;
+    const auto calls = std::make_shared<win::CallThread>();
     {
-        AutomationObjectWin object(win::ComPtr<IDispatch>::Share(&server));
+        AutomationObjectWin object(win::ComPtr<IDispatch>::Share(&server), calls);
         std::vector<AutomationValue> args{int32_t{5}, std::string("文本"), true, false, AutomationValue{}};
         auto echo = object.Call("Echo", args);
         Check(Describe(echo) == "string:I4:5|BSTR:文本|BOOL:-1|BOOL:0|EMPTY",
@@ -388,7 +389,7 @@ void CheckAutomationFake() {
               "automation: empty member is DISPID_VALUE", Describe(byDefault));
 
         std::vector<AutomationValue> self{
-            AutomationRef(std::make_shared<AutomationObjectWin>(win::ComPtr<IDispatch>::Share(&server))),
+            AutomationRef(std::make_shared<AutomationObjectWin>(win::ComPtr<IDispatch>::Share(&server), calls)),
             AutomationRef()};
         auto objects = object.Call("Echo", self);
         Check(Describe(objects) == "string:DISPATCH:self|DISPATCH:null", "automation: object arguments",

@@ -18,6 +18,14 @@ namespace corel_standin {
 
 namespace {
 
+// A server that stopped answering: the call's thread, which is the apartment's only one, blocks until the process
+// is ended from outside. Nothing else runs meanwhile, the idle self-exit's timer included.
+[[noreturn]] void NeverAnswer() {
+    for (;;) {
+        Sleep(INFINITE);
+    }
+}
+
 struct Failure {
     int32_t number = 0;
     std::string description;
@@ -33,9 +41,13 @@ class AppState {
     const StandinConfig& Config() const { return config_; }
     void Log(std::string_view line) const { journal_.Write(line); }
 
-    // Plays the misbehaviour the ini file asks of a member: first the delay, then death, then the failure. A call
-    // that goes on is left to the caller to journal, since only it knows how the call ended.
+    // Plays the misbehaviour the ini file asks of a member: first the delay (or no answer at all), then death, then
+    // the failure. A call that goes on is left to the caller to journal, since only it knows how the call ended.
     std::optional<Failure> Gate(std::string_view member, std::string_view line) const {
+        if (config_.HangsOn(member)) {
+            Log(std::string(line) + " hung");
+            NeverAnswer();
+        }
         if (const uint32_t delay = config_.DelayFor(member); delay > 0) {
             Sleep(delay);
         }
@@ -659,6 +671,10 @@ HRESULT CreateApplication(REFIID riid, void** object) {
     StandinConfig config = ParseConfig(ReadIniText(folder + L"\\CorelDRW.ini"), DefaultConfig(Narrow(folder)));
     const Journal journal(folder + L"\\CorelDRW.journal");
 
+    if (config.HangsOn("Create")) {
+        journal.Write("Create hung");
+        NeverAnswer();
+    }
     if (const uint32_t delay = config.DelayFor("Create"); delay > 0) {
         Sleep(delay);
     }

@@ -72,6 +72,10 @@ void ApplyLine(std::string_view key, std::string_view value, StandinConfig& conf
     } else if (lowerKey.starts_with("failtext.")) {
         config.failureTexts[lowerKey.substr(9)] = value;
     } else if (lowerKey.starts_with("delay.")) {
+        if (AsciiLower(TrimBlanks(value)) == "never") {
+            config.hangs.insert(lowerKey.substr(6));
+            return;
+        }
         const auto number = ParseInteger(value);
         if (number && *number >= 0 && *number <= static_cast<int64_t>(std::numeric_limits<uint32_t>::max())) {
             config.delays[lowerKey.substr(6)] = static_cast<uint32_t>(*number);
@@ -104,6 +108,10 @@ std::optional<std::string> StandinConfig::FailureTextFor(std::string_view member
 uint32_t StandinConfig::DelayFor(std::string_view member) const {
     const auto found = delays.find(AsciiLower(member));
     return found == delays.end() ? 0 : found->second;
+}
+
+bool StandinConfig::HangsOn(std::string_view member) const {
+    return hangs.contains(AsciiLower(member));
 }
 
 bool StandinConfig::DiesOn(std::string_view member) const {

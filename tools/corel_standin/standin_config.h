@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,12 +22,15 @@ struct StandinConfig {
     std::map<std::string, int32_t> failures;
     std::map<std::string, std::string> failureTexts;
     std::map<std::string, uint32_t> delays;
+    // Members whose calls never get an answer ("Delay.<Member>=never").
+    std::set<std::string> hangs;
     std::string dieOn;
     bool noDispatch = false;
 
     std::optional<int32_t> FailureFor(std::string_view member) const;
     std::optional<std::string> FailureTextFor(std::string_view member) const;
     uint32_t DelayFor(std::string_view member) const;
+    bool HangsOn(std::string_view member) const;
     bool DiesOn(std::string_view member) const;
 };
 
