@@ -1,0 +1,187 @@
+"""Setup.exe bundles made by tessaro-pack (the host build) from a copy of this build's Tessaro.exe: the demo add-on
+installed through its Setup.exe, damaged bundles, a signed one, and the unpacked folder's cleanup while a program
+a task started still runs from it."""
+
+from __future__ import annotations
+
+import shutil
+import subprocess
+import time
+from pathlib import Path
+
+import pytest
+
+import harness
+from corel_standin import MARKER_EXE, StandIn, kill_leftover_servers
+from test_install_runs import install
+from tessaro_ui import BOX_TITLE, EXIT_INSTALLED, SUCCESS
+
+PACK = harness.REPO_ROOT / "build" / "host" / "tools" / "tessaro_pack" / "tessaro-pack"
+LOCKER_EXE = harness.BUILD_DIR / "file_locker.exe"
+SAMPLE_ADDON = harness.REPO_ROOT / "samples" / "demo-addon"
+EXIT_BUNDLE_DAMAGED = 9
+DAMAGED = "安装程序已损坏（可能没有下载完整），无法安装。\r\n请重新下载安装程序。"
+DEMO_TITLE = "宏工具箱 1.0 安装程序"
+
+
+@pytest.fixture
+def standin(wine_env, request):
+    kill_leftover_servers(wine_env)
+    server = StandIn(wine_env, request.node.name)
+    server.configure(CommandBars="Standard|Old Toolbox|Toolbox")
+    server.register()
+    yield server
+    kill_leftover_servers(wine_env)
+
+
+@pytest.fixture(scope="module")
+def pack() -> Path:
+    if not PACK.exists():
+        pytest.skip(f"{PACK} is not built (scripts/build host)")
+    return PACK
+
+
+def make_setup(pack: Path, folder: Path, target: Path) -> subprocess.CompletedProcess:
+    target.parent.mkdir(parents=True, exist_ok=True)
+    return subprocess.run([str(pack), "--stub", str(harness.TESSARO_EXE), str(folder), "-o", str(target)],
+                          capture_output=True, text=True, timeout=120)
+
+
+def demo_folder(tmp_path: Path, extra_ini: str = "", extra: dict[str, bytes] | None = None) -> Path:
+    folder = tmp_path / "宏工具箱"
+    shutil.copytree(SAMPLE_ADDON, folder)
+    shutil.copy2(MARKER_EXE, folder / "welcome.exe")
+    if extra_ini:
+        ini = folder / "InstInfo.ini"
+        ini.write_bytes(ini.read_bytes() + extra_ini.encode("gbk"))
+    for name, data in (extra or {}).items():
+        (folder / name).write_bytes(data)
+    return folder
+
+
+def unpacked_folders(env: harness.WineEnv) -> list[Path]:
+    return sorted(p for p in (env.drive_c / "users").glob("*/**/Temp/Tessaro-*") if p.is_dir())
+
+
+def end_lockers(env: harness.WineEnv) -> None:
+    """Ends this prefix's file_locker.exe processes and waits until they are gone."""
+    prefix = b"WINEPREFIX=" + str(env.prefix).encode()
+    for proc in Path("/proc").iterdir():
+        try:
+            if b"file_locker.exe" in (proc / "cmdline").read_bytes() and \
+                    prefix in (proc / "environ").read_bytes().split(b"\0"):
+                proc_id = int(proc.name)
+                subprocess.run(["kill", "-9", str(proc_id)], check=False)
+        except (OSError, ValueError):
+            continue
+    time.sleep(2)
+
+
+def run_setup(env: harness.WineEnv, setup: Path, *args: str, limit: float = 60) -> int:
+    proc = env.popen([env.windows_path(setup), *args], cwd=setup.parent, name=setup.name)
+    try:
+        return proc.wait(limit)
+    finally:
+        proc.kill()
+
+
+@pytest.mark.x86
+def test_the_demo_installs_through_its_setup_exe(wine_env, driver, standin, tessaro_log, pack, tmp_path):
+    result = make_setup(pack, demo_folder(tmp_path), wine_env.drive_c / "downloads" / "宏工具箱-Setup.exe")
+    assert result.returncode == 0, result.stderr
+    assert "left out (no task names it): README.md" in result.stdout
+    setup = wine_env.drive_c / "downloads" / "宏工具箱-Setup.exe"
+    gms = standin.folders["GMSPath"]
+
+    # With the window and /log: the installer runs as if started in the add-on's folder, which is the private
+    # folder it unpacked, and that folder is gone once the program has ended.
+    proc = wine_env.popen([wine_env.windows_path(setup), "/log"], cwd=setup.parent, name="setup-window")
+    box = install(driver, DEMO_TITLE, proc)
+    assert box["text"] == SUCCESS
+    assert proc.wait(30) == EXIT_INSTALLED
+    assert (gms / "MacroToolbox.gms").read_bytes() == (SAMPLE_ADDON / "MacroToolbox.gms").read_bytes()
+    runs = [m for m in tessaro_log.messages() if m.startswith("准备运行外部程序：")]
+    assert len(runs) == 1 and "\\Temp\\Tessaro-" in runs[0] and runs[0].endswith("\\welcome.exe /firstrun"), runs
+    # Only welcome.exe, started last and perhaps still running, can keep the folder, and then nothing else in it.
+    left = unpacked_folders(wine_env)
+    assert len(left) <= 1 and all({p.name for p in folder.iterdir()} <= {"welcome.exe"} for folder in left), left
+
+    # Unattended and without a log, as a deployment tool starts it; it sweeps what the last run had to leave.
+    (gms / "MacroToolbox.gms").unlink()
+    kill_leftover_servers(wine_env)
+    assert run_setup(wine_env, setup, "/S") == EXIT_INSTALLED
+    assert (gms / "MacroToolbox.gms").exists()
+    assert not set(left) & set(unpacked_folders(wine_env))
+
+
+def test_a_damaged_setup_exe_says_so_and_unpacks_nothing(wine_env, driver, pack, tmp_path):
+    whole = wine_env.drive_c / "downloads" / "whole-Setup.exe"
+    assert make_setup(pack, demo_folder(tmp_path), whole).returncode == 0
+    data = whole.read_bytes()
+    stub_size = harness.TESSARO_EXE.stat().st_size
+
+    cut = whole.with_name("cut-Setup.exe")
+    cut.write_bytes(data[:stub_size + (len(data) - stub_size) // 2])
+    proc = wine_env.popen([wine_env.windows_path(cut)], cwd=cut.parent, name="cut")
+    box = driver.wait_msgbox(BOX_TITLE, timeout=30)
+    assert (box["text"], box["icon"]) == (DAMAGED, "error")
+    driver.press_msgbox("OK")
+    assert proc.wait(30) == EXIT_BUNDLE_DAMAGED
+
+    flipped = bytearray(data)
+    flipped[-100] ^= 0x10
+    for name, bytes_ in (("flipped-Setup.exe", bytes(flipped)), ("tail-Setup.exe", data + b"<html>ad</html>")):
+        damaged = whole.with_name(name)
+        damaged.write_bytes(bytes_)
+        assert run_setup(wine_env, damaged, "/S", limit=30) == EXIT_BUNDLE_DAMAGED, name
+    assert unpacked_folders(wine_env) == []
+
+
+def test_a_signed_setup_exe_verifies_and_runs(wine_env, standin, pack, tmp_path):
+    unsigned = tmp_path / "Setup.exe"
+    assert make_setup(pack, demo_folder(tmp_path), unsigned).returncode == 0
+    key, cert = tmp_path / "key.pem", tmp_path / "cert.pem"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", str(key), "-out",
+                    str(cert), "-days", "2", "-subj", "/CN=Tessaro test signer"], check=True, capture_output=True)
+    signed = wine_env.drive_c / "downloads" / "signed-Setup.exe"
+    signed.unlink(missing_ok=True)
+    subprocess.run(["osslsigncode", "sign", "-certs", str(cert), "-key", str(key), "-n", "宏工具箱", "-in",
+                    str(unsigned), "-out", str(signed)], check=True, capture_output=True)
+    verified = subprocess.run(["osslsigncode", "verify", "-CAfile", str(cert), "-in", str(signed)],
+                              capture_output=True, text=True)
+    assert verified.returncode == 0, verified.stdout + verified.stderr
+    assert signed.stat().st_size > unsigned.stat().st_size
+    assert run_setup(wine_env, signed, "/S") == EXIT_INSTALLED
+    assert (standin.folders["GMSPath"] / "MacroToolbox.gms").exists()
+
+
+def test_the_unpacked_folder_waits_for_a_program_still_running_from_it(wine_env, standin, pack, tmp_path):
+    held = standin.root / "held.txt"
+    held.write_bytes(b"held")
+    folder = demo_folder(tmp_path, f"fileitem=r|file_locker.exe|0|{wine_env.windows_path(held)}|\r\n",
+                         {"file_locker.exe": LOCKER_EXE.read_bytes()})
+    setup = wine_env.drive_c / "downloads" / "locker-Setup.exe"
+    assert make_setup(pack, folder, setup).returncode == 0
+    assert run_setup(wine_env, setup, "/S") == EXIT_INSTALLED
+    assert harness.wait_until(lambda: held.with_name("held.txt.locked").exists(), timeout=20)
+    # The program keeps its folder while it runs...
+    left = unpacked_folders(wine_env)
+    assert len(left) == 1 and (left[0] / "file_locker.exe").exists()
+    # ...and the next Setup.exe sweeps that folder away once the program has ended.
+    end_lockers(wine_env)
+    kill_leftover_servers(wine_env)
+    assert run_setup(wine_env, setup, "/S") == EXIT_INSTALLED
+    assert left[0] not in unpacked_folders(wine_env)
+    end_lockers(wine_env)
+
+
+def test_tessaro_pack_refuses_a_folder_the_installer_would_refuse(pack, tmp_path):
+    folder = tmp_path / "broken"
+    folder.mkdir()
+    (folder / "InstInfo.ini").write_bytes("fileitem=c|缺少.gms|1|gmspath|\r\n".encode("gbk"))
+    result = make_setup(pack, folder, tmp_path / "Setup.exe")
+    assert result.returncode == 2
+    assert "the required file 缺少.gms is not in the folder" in result.stderr
+    (folder / "InstInfo.ini").write_bytes(b"setuptitle=no task\r\n")
+    assert make_setup(pack, folder, tmp_path / "Setup.exe").returncode == 2
+    assert not (tmp_path / "Setup.exe").exists()
