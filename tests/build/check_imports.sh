@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Build checks of the exes we ship (Tessaro.exe and instinfo-check.exe, x86 and x64):
+# Build checks of the exes we ship (Tessaro.exe, instinfo-check.exe and tessaro-pack.exe, x86 and x64):
 # - every import exists on every supported Windows: ../shared/check-imports against Windows 2000 SP4 (x86 only:
 #   there is no 64-bit Windows 2000), XP SP2, Vista SP2 and 7 SP1 without KB2533623, which also checks the
 #   subsystem version and the embedded manifest;
@@ -38,7 +38,7 @@ for arch in win32 win64; do
         objdump=i686-w64-mingw32-objdump
         targets=(--target 2000 "${targets[@]}")
     fi
-    for exe in "build/$arch/Tessaro.exe" "build/$arch/instinfo-check.exe"; do
+    for exe in "build/$arch/Tessaro.exe" "build/$arch/instinfo-check.exe" "build/$arch/tessaro-pack.exe"; do
         if [ ! -f "$exe" ]; then
             fail "$exe is missing"
             continue

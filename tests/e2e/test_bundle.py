@@ -185,3 +185,36 @@ def test_tessaro_pack_refuses_a_folder_the_installer_would_refuse(pack, tmp_path
     (folder / "InstInfo.ini").write_bytes(b"setuptitle=no task\r\n")
     assert make_setup(pack, folder, tmp_path / "Setup.exe").returncode == 2
     assert not (tmp_path / "Setup.exe").exists()
+
+
+def test_a_folder_dropped_on_tessaro_pack_exe_becomes_its_setup_exe(wine_env, driver, standin, tmp_path):
+    """Explorer hands a dropped folder over as the only argument: the Windows tessaro-pack.exe writes
+    "<folder>-Setup.exe" beside it and tells the result in a message box, in the user's language."""
+    tool = wine_env.drive_c / "kit"
+    tool.mkdir(exist_ok=True)
+    shutil.copy2(harness.BUILD_DIR / "tessaro-pack.exe", tool / "tessaro-pack.exe")
+    shutil.copy2(harness.TESSARO_EXE, tool / "Tessaro.exe")
+    folder = wine_env.drive_c / "addons" / "拖放的插件"
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.copytree(demo_folder(tmp_path), folder)
+    setup = folder.with_name("拖放的插件-Setup.exe")
+    setup.unlink(missing_ok=True)
+    proc = wine_env.popen([wine_env.windows_path(tool / "tessaro-pack.exe"), wine_env.windows_path(folder)],
+                          cwd=tool, name="tessaro-pack")
+    box = driver.wait_msgbox("tessaro-pack", timeout=60)
+    assert box["icon"] == "information"
+    assert "已打包：MacroToolbox.gms" in box["text"] and "未打包（没有任务用到）：README.md" in box["text"]
+    assert "已生成 " + wine_env.windows_path(setup) in box["text"], box["text"]
+    driver.press_msgbox("OK", title="tessaro-pack")
+    assert proc.wait(30) == 0
+    assert run_setup(wine_env, setup, "/S") == EXIT_INSTALLED
+    assert (standin.folders["GMSPath"] / "MacroToolbox.gms").exists()
+
+    # A folder the checker refuses: the box says why, with the error icon.
+    (folder / "InstInfo.ini").write_bytes(b"setuptitle=no task\r\n")
+    proc = wine_env.popen([wine_env.windows_path(tool / "tessaro-pack.exe"), wine_env.windows_path(folder)],
+                          cwd=tool, name="tessaro-pack-refused")
+    box = driver.wait_msgbox("tessaro-pack", timeout=60)
+    assert box["icon"] == "error" and box["text"].startswith("拒绝："), box
+    driver.press_msgbox("OK", title="tessaro-pack")
+    assert proc.wait(30) == 2

@@ -82,7 +82,10 @@ def test_the_demo_addon_installs_unattended(headless, standin):
     assert took >= 10, "the fixed pause for CorelDRAW to end stays"
     assert (gms / "MacroToolbox.gms").read_bytes() == (SAMPLE_ADDON / "MacroToolbox.gms").read_bytes()
     assert not (gms / "OldToolbox.gms").exists()
-    assert read_ran(folder.path / "welcome.exe.ran") == [f'"{folder.windows_path}\\welcome.exe" /firstrun']
+    # Tessaro does not wait for the program it started: give it time to write what it was given.
+    ran = folder.path / "welcome.exe.ran"
+    assert harness.wait_until(ran.exists, timeout=20)
+    assert read_ran(ran) == [f'"{folder.windows_path}\\welcome.exe" /firstrun']
     # The log goes where it was told to, and only there; its run is the button's run, line for line.
     assert not harness.log_path(headless).exists()
     messages = harness.log_messages(log)

@@ -1,0 +1,192 @@
+#include "tessaro_pack/pack_cli.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "instinfo_check/cli.h"
+#include "instinfo_check/files.h"
+#include "instinfo_check/phrase.h"
+#include "tessaro_pack/pack.h"
+
+namespace tessaro_pack {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The program's own words, in the two languages of the checker.
+struct PackTexts {
+    std::string_view usage;
+    std::string_view warning;
+    std::string_view refused;
+    std::string_view requiredMissing;
+    std::string_view packed;
+    std::string_view leftOut;
+    std::string_view cannotRead;
+    std::string_view cannotWrite;
+    std::string_view noDecoder;
+    std::string_view wrote;
+};
+
+constexpr PackTexts kEnglish{
+    "usage: tessaro-pack [--arch x86|x64] [--stub Tessaro.exe] FOLDER [-o Setup.exe]\n",
+    "warning: ",
+    "refused: ",
+    "refused: the required file {0} is not in the folder\n",
+    "packed: {0}\n",
+    "left out (no task names it): {0}\n",
+    "cannot read {0}\n",
+    "cannot write {0}\n",
+    "this system cannot decode code page 936\n",
+    "wrote {0}: {1} bytes, {2} of them the installer\n",
+};
+
+constexpr PackTexts kChinese{
+    "用法：tessaro-pack [--arch x86|x64] [--stub Tessaro.exe] 文件夹 [-o Setup.exe]\n",
+    "警告：",
+    "拒绝：",
+    "拒绝：必需的文件 {0} 不在文件夹中\n",
+    "已打包：{0}\n",
+    "未打包（没有任务用到）：{0}\n",
+    "无法读取 {0}\n",
+    "无法写入 {0}\n",
+    "本系统不能解码代码页 936\n",
+    "已生成 {0}：共 {1} 字节，其中安装程序 {2} 字节\n",
+};
+
+std::string Fill(std::string_view text, std::initializer_list<std::string> values) {
+    std::string out(text);
+    std::size_t index = 0;
+    for (const std::string& value : values) {
+        const std::string slot = "{" + std::to_string(index++) + "}";
+        if (const std::size_t at = out.find(slot); at != std::string::npos) {
+            out.replace(at, slot.size(), value);
+        }
+    }
+    return out;
+}
+
+bool ReadFile(const fs::path& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+struct Arguments {
+    std::string arch = "x86";
+    std::string stub;
+    std::string folder;
+    std::string output;
+};
+
+std::optional<Arguments> Parse(std::span<const std::string> args) {
+    Arguments parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (option == "--arch" || option == "--stub" || option == "-o") {
+            if (i + 1 == args.size()) {
+                return std::nullopt;
+            }
+            const std::string& value = args[++i];
+            (option == "--arch" ? parsed.arch : option == "--stub" ? parsed.stub : parsed.output) = value;
+        } else if (parsed.folder.empty() && !option.starts_with("-")) {
+            parsed.folder = option;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (parsed.folder.empty() || (parsed.arch != "x86" && parsed.arch != "x64")) {
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+}  // namespace
+
+int RunPack(std::span<const std::string> args, const PackEnvironment& environment) {
+    const bool chinese = environment.language == instinfo_check::Language::Chinese;
+    const PackTexts& words = chinese ? kChinese : kEnglish;
+    const instinfo_check::Texts& texts = instinfo_check::TextsFor(environment.language);
+    const std::optional<Arguments> parsed = Parse(args);
+    if (!parsed) {
+        environment.writeError(words.usage);
+        return kExitUsage;
+    }
+    const fs::path folder = instinfo_check::PathFromUtf8(parsed->folder);
+    std::string output = parsed->output;
+    if (output.empty()) {
+        fs::path beside = folder.lexically_normal();
+        if (!beside.has_filename()) {
+            beside = beside.parent_path();
+        }
+        output = instinfo_check::Utf8FromPath(beside) + "-Setup.exe";
+    }
+    std::string stubName = parsed->stub;
+    if (stubName.empty()) {
+        stubName = parsed->arch == "x86" ? environment.stubX86 : environment.stubX64;
+    }
+
+    const std::optional<tessaro::AnsiDecoder> decoder = environment.makeDecoder(instinfo_check::kDefaultCodePage);
+    if (!decoder) {
+        environment.writeError(words.noDecoder);
+        return kExitFiles;
+    }
+    const FolderPlan plan = PlanFolder(folder, *decoder);
+    if (plan.report.refusal) {
+        environment.writeError(std::string(words.refused) +
+                               instinfo_check::Render(texts, plan.report.refusal->message) + "\n");
+        return kExitRefused;
+    }
+    for (const instinfo_check::Finding& warning : plan.report.warnings) {
+        environment.writeOut(std::string(words.warning) + std::to_string(warning.line) + " [" +
+                             std::string(warning.code) + "] " + instinfo_check::Render(texts, warning.message) + "\n");
+    }
+    if (!plan.missingRequired.empty()) {
+        for (const std::string& name : plan.missingRequired) {
+            environment.writeError(Fill(words.requiredMissing, {name}));
+        }
+        return kExitRefused;
+    }
+
+    std::vector<tessaro::bundle::File> files;
+    for (const std::string& name : plan.packed) {
+        std::string relative = name;
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        tessaro::bundle::File file{name, {}};
+        if (!ReadFile(folder / instinfo_check::PathFromUtf8(relative), file.bytes)) {
+            environment.writeError(Fill(words.cannotRead, {name}));
+            return kExitFiles;
+        }
+        files.push_back(std::move(file));
+        environment.writeOut(Fill(words.packed, {name}));
+    }
+    for (const std::string& name : plan.leftOut) {
+        environment.writeOut(Fill(words.leftOut, {name}));
+    }
+    std::string stub;
+    if (!ReadFile(instinfo_check::PathFromUtf8(stubName), stub) || stub.empty()) {
+        environment.writeError(Fill(words.cannotRead, {stubName}));
+        return kExitFiles;
+    }
+    std::string error;
+    const std::string setup = BuildSetup(stub, files, error);
+    if (setup.empty()) {
+        environment.writeError(error + "\n");
+        return kExitFiles;
+    }
+    std::ofstream out(instinfo_check::PathFromUtf8(output), std::ios::binary | std::ios::trunc);
+    out.write(setup.data(), static_cast<std::streamsize>(setup.size()));
+    if (!out.flush()) {
+        environment.writeError(Fill(words.cannotWrite, {output}));
+        return kExitFiles;
+    }
+    environment.writeOut(Fill(words.wrote, {output, std::to_string(setup.size()), std::to_string(stub.size())}));
+    return kExitWritten;
+}
+
+}  // namespace tessaro_pack
