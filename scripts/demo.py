@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Installs the sample add-on (samples/demo-addon) through the real Tessaro.exe under Wine, into a stand-in
-CorelDRAW X3, and shows what happened: the folders before and after, the log, what CorelDRAW was asked.
+"""Installs the sample add-on (samples/demo-addon) under Wine, into a stand-in CorelDRAW X3, through the Setup.exe
+that tessaro-pack makes of the add-on's folder, and shows what happened: the folders before and after, the log,
+what CorelDRAW was asked.
 
     /usr/bin/python3 scripts/demo.py        (scripts/demo sets the machine up and builds first)
 
@@ -39,6 +40,8 @@ STANDIN_TITLE = "CorelDRAW X3 (stand-in)"
 COREL_SUITE = r"C:\Program Files\Corel\CorelDRAW Graphics Suite 13"
 ADDON_DIR = r"C:\Tessaro Demo\宏工具箱"
 RUNNING_COREL_DIR = r"C:\Tessaro Demo\CorelDRAW (running)"
+SETUP_EXE = r"C:\Tessaro Demo\Downloads\宏工具箱-Setup.exe"
+PACK = REPO_ROOT / "build" / "host" / "tools" / "tessaro_pack" / "tessaro-pack"
 
 
 def displays() -> range:
@@ -298,6 +301,19 @@ def read_ran(path: Path, timeout: float) -> Optional[str]:
     return path.read_bytes().decode("utf-8", "replace")
 
 
+def pack_setup(env: harness.WineEnv, addon: Path) -> Path:
+    """What a maker ships: one Setup.exe made of the add-on's folder by tessaro-pack."""
+    setup = host_path(env, SETUP_EXE)
+    setup.parent.mkdir(parents=True, exist_ok=True)
+    result = subprocess.run([str(PACK), "--stub", str(BUILD_DIR / "Tessaro.exe"), str(addon), "-o", str(setup)],
+                            capture_output=True, text=True, timeout=120)
+    for line in (result.stdout + result.stderr).splitlines():
+        say("  " + line.replace(str(setup), SETUP_EXE))
+    if result.returncode != 0:
+        raise harness.HarnessError(f"tessaro-pack ended with exit status {result.returncode}")
+    return setup
+
+
 def stage(env: harness.WineEnv, driver: Optional[harness.Driver]) -> tuple[CorelSetup, harness.WineProcess, Path]:
     heading("CorelDRAW X3 (stand-in) and the add-on")
     corel = CorelSetup(env)
@@ -316,9 +332,10 @@ def stage(env: harness.WineEnv, driver: Optional[harness.Driver]) -> tuple[Corel
 def main() -> int:
     user_display = os.environ.get("DISPLAY") or None
     keep = os.environ.get("DEMO_KEEP_PREFIX") == "1"
-    for exe in ("Tessaro.exe", "CorelDRW.exe", "marker.exe", "uidriver.exe", "uidriver_hook.dll"):
-        if not (BUILD_DIR / exe).exists():
-            say(f"demo: {BUILD_DIR / exe} is missing; run scripts/build win64 first")
+    for path in [BUILD_DIR / exe for exe in ("Tessaro.exe", "CorelDRW.exe", "marker.exe", "uidriver.exe",
+                                             "uidriver_hook.dll")] + [PACK]:
+        if not path.exists():
+            say(f"demo: {path} is missing; run scripts/build host win64 first")
             return 2
 
     started = time.monotonic()
@@ -337,9 +354,12 @@ def main() -> int:
         heading("Folders before")
         print_trees(env, corel)
 
-        heading(f"Running {ADDON_DIR}\\Tessaro.exe /log")
+        heading(f"tessaro-pack: the add-on folder as one Setup.exe")
+        setup = pack_setup(env, addon)
+
+        heading(f"Running {SETUP_EXE} /log")
         harness.clear_log(env)
-        proc = env.popen([ADDON_DIR + r"\Tessaro.exe", "/log"], cwd=addon, name="Tessaro")
+        proc = env.popen([SETUP_EXE, "/log"], cwd=setup.parent, name="Setup")
         shots = Shots(env, SHOTS_DIR)
         if user_display:
             result = wait_for_user(proc, title)
@@ -377,9 +397,9 @@ def main() -> int:
         else:
             say(f"  coreldrw.exe is still running (window shown: {window_left})")
 
-        heading(f"{ADDON_DIR}\\welcome.exe.ran")
-        ran = read_ran(addon / "welcome.exe.ran", 10)
-        say("  " + (ran.strip() if ran else "(missing: welcome.exe was not started)"))
+        heading("welcome.exe, started from the folder Setup.exe unpacked")
+        started_program = [m for m in messages if m.startswith("准备运行外部程序：")]
+        say("  " + (started_program[0] if started_program else "(not started)"))
 
         if shots.paths:
             heading("Screenshots")
