@@ -32,7 +32,7 @@ struct PackTexts {
 
 constexpr PackTexts kEnglish{
     "usage: tessaro-pack [--arch x86|x64] [--stub Tessaro.exe] FOLDER [-o Setup.exe]\n",
-    "warning: ",
+    "warning: line {0} [{1}] {2}\n",
     "refused: ",
     "refused: the required file {0} is not in the folder\n",
     "packed: {0}\n",
@@ -45,7 +45,7 @@ constexpr PackTexts kEnglish{
 
 constexpr PackTexts kChinese{
     "用法：tessaro-pack [--arch x86|x64] [--stub Tessaro.exe] 文件夹 [-o Setup.exe]\n",
-    "警告：",
+    "警告：第 {0} 行 [{1}] {2}\n",
     "拒绝：",
     "拒绝：必需的文件 {0} 不在文件夹中\n",
     "已打包：{0}\n",
@@ -143,8 +143,8 @@ int RunPack(std::span<const std::string> args, const PackEnvironment& environmen
         return kExitRefused;
     }
     for (const instinfo_check::Finding& warning : plan.report.warnings) {
-        environment.writeOut(std::string(words.warning) + std::to_string(warning.line) + " [" +
-                             std::string(warning.code) + "] " + instinfo_check::Render(texts, warning.message) + "\n");
+        environment.writeOut(Fill(words.warning, {std::to_string(warning.line), std::string(warning.code),
+                                                  instinfo_check::Render(texts, warning.message)}));
     }
     if (!plan.missingRequired.empty()) {
         for (const std::string& name : plan.missingRequired) {
