@@ -91,6 +91,15 @@ bool IsSafeRelativeName(std::string_view name) {
     return true;
 }
 
+std::string EncodeMarker(const Marker& marker) {
+    std::string bytes(marker.magic, sizeof(marker.magic));
+    PutLe(bytes, marker.version, 4);
+    PutLe(bytes, marker.crc32, 4);
+    PutLe(bytes, marker.offset, 8);
+    PutLe(bytes, marker.size, 8);
+    return bytes;
+}
+
 std::string SerializeFiles(const std::vector<File>& files) {
     std::string archive;
     PutLe(archive, files.size(), kCountBytes);

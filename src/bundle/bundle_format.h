@@ -28,6 +28,9 @@ inline constexpr std::uint32_t kFormatVersion = 1;
 // What the payload may unpack to at most: an add-on with a big workspace is a few MB.
 inline constexpr std::uint64_t kMaxUnpackedBytes = 512ull * 1024 * 1024;
 
+// The marker's 40 bytes as they go into the file.
+std::string EncodeMarker(const Marker& marker);
+
 struct File {
     std::string name;  // relative to the add-on folder, parts separated by "\", UTF-8
     std::string bytes;

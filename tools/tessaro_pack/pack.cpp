@@ -26,12 +26,6 @@ std::string WindowsName(std::string_view foundAs) {
     return name;
 }
 
-void PutLe(char* at, std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        at[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-}
-
 }  // namespace
 
 FolderPlan PlanFolder(const fs::path& folder, const tessaro::AnsiDecoder& decoder) {
@@ -90,12 +84,14 @@ std::string BuildSetup(std::string_view stub, const std::vector<tessaro::bundle:
         error = "the files could not be compressed";
         return {};
     }
+    bundle::Marker marker{};
+    bundle::kMarkerMagic.copy(marker.magic, sizeof(marker.magic));
+    marker.version = bundle::kFormatVersion;
+    marker.crc32 = bundle::Crc32(*payload);
+    marker.offset = stub.size();
+    marker.size = payload->size();
     std::string setup(stub);
-    char* marker = setup.data() + at + bundle::kMarkerMagic.size();
-    PutLe(marker, bundle::kFormatVersion, 4);
-    PutLe(marker + 4, bundle::Crc32(*payload), 4);
-    PutLe(marker + 8, setup.size(), 8);
-    PutLe(marker + 16, payload->size(), 8);
+    setup.replace(at, sizeof(marker), bundle::EncodeMarker(marker));
     setup += *payload;
     return setup;
 }

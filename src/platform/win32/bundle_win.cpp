@@ -9,6 +9,7 @@
 #include "bundle/bundle_format.h"
 #include "platform/win32/startup_services_win.h"
 #include "platform/win32/text_conv_win.h"
+#include "platform/win32/text_files_win.h"
 
 // Filled in by tessaro-pack in the Setup.exe it writes; volatile, so every read comes from the file's bytes.
 extern "C" {
@@ -20,8 +21,13 @@ namespace {
 
 constexpr wchar_t kFolderPrefix[] = L"Tessaro-";
 constexpr wchar_t kLockName[] = L".tessaro-lock";
-constexpr DWORD kMaxSetupBytes = 1024u * 1024 * 1024;
+constexpr uint64_t kMaxSetupBytes = 1024ull * 1024 * 1024;
+
 constexpr int kNameAttempts = 8;
+
+std::wstring TemporaryFolder() {
+    return win::Utf8ToWide(TextFilesWin().TemporaryFolder());
+}
 
 bundle::Marker ReadMarker() {
     bundle::Marker marker{};
@@ -30,32 +36,6 @@ bundle::Marker ReadMarker() {
     marker.offset = tessaroBundleMarker.offset;
     marker.size = tessaroBundleMarker.size;
     return marker;
-}
-
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    win::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > kMaxSetupBytes) {
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    DWORD read = 0;
-    return bytes.empty() || (ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-                             read == bytes.size());
-}
-
-std::wstring TemporaryFolder() {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
-    if (length == 0 || length > MAX_PATH) {
-        return {};
-    }
-    std::wstring folder(buffer, length);
-    while (!folder.empty() && folder.back() == L'\\') {
-        folder.pop_back();
-    }
-    return folder;
 }
 
 // Sixteen hex digits from the system's cryptographic generator: a name nobody can predict.
@@ -186,13 +166,13 @@ UnpackedBundle UnpackOwnBundle() {
         return unpacked;
     }
     SweepStaleBundleFolders();
-    std::string exe;
-    if (!ReadWholeFile(StartupServicesWin::ModuleFileName(), exe)) {
+    FileBytes exe = TextFilesWin::ReadAllUpTo(StartupServicesWin::ModuleFileName(), kMaxSetupBytes);
+    if (exe.status != ReadStatus::Ok) {
         unpacked.outcome = UnpackOutcome::Damaged;
         return unpacked;
     }
-    const bundle::OpenedBundle opened = bundle::OpenBundle(exe, marker);
-    exe = std::string();
+    const bundle::OpenedBundle opened = bundle::OpenBundle(exe.bytes, marker);
+    exe.bytes = std::string();
     if (opened.state != bundle::BundleState::Ready) {
         unpacked.outcome = UnpackOutcome::Damaged;
         return unpacked;

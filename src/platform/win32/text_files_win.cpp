@@ -29,8 +29,11 @@ class AnsiLineWriter final : public LineWriter {
 }  // namespace
 
 FileBytes TextFilesWin::ReadAll(const std::string& path) {
+    return ReadAllUpTo(win::Utf8ToWide(path), kMaxReadSize);
+}
+
+FileBytes TextFilesWin::ReadAllUpTo(const std::wstring& widePath, uint64_t maxBytes) {
     FileBytes result;
-    const std::wstring widePath = win::Utf8ToWide(path);
     win::UniqueFileHandle file(::CreateFileW(widePath.c_str(), GENERIC_READ,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -42,8 +45,7 @@ FileBytes TextFilesWin::ReadAll(const std::string& path) {
     }
 
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
-        static_cast<uint64_t>(size.QuadPart) > kMaxReadSize) {
+    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 || static_cast<uint64_t>(size.QuadPart) > maxBytes) {
         return result;
     }
 

@@ -14,6 +14,8 @@ class TextFilesWin final : public TextFiles {
     static constexpr uint64_t kMaxReadSize = 64ull * 1024 * 1024;
 
     FileBytes ReadAll(const std::string& path) override;
+    // ReadAll with a cap of the caller's choosing.
+    static FileBytes ReadAllUpTo(const std::wstring& path, uint64_t maxBytes);
     std::string AnsiToUtf8(std::string_view ansiText) override;
     // The file is shared for reading and writing, so a second instance can append to a log the first one
     // still holds open.
