@@ -10,6 +10,7 @@
 #include "platform/win32/dialogs_win.h"
 #include "platform/win32/text_conv_win.h"
 #include "platform/windows_paths.h"
+#include "ui/packed_bitmap_win.h"
 #include "ui/res/resource.h"
 
 namespace tessaro {
@@ -141,7 +142,7 @@ void FrmMain::CreateControls() {
 void FrmMain::Form_Load() {
     SetWindowTextW(hwnd_, win::Utf8ToWide(state_.SetupTitle).c_str());
     handCursor_ = LoadCursorW(instance_, MAKEINTRESOURCEW(IDC_HAND_CURSOR));
-    banner_.Reset(static_cast<HBITMAP>(LoadImageW(instance_, MAKEINTRESOURCEW(IDB_BANNER), IMAGE_BITMAP, 0, 0, 0)));
+    banner_ = LoadPackedBitmap(instance_, IDB_BANNER);
     // The cover picture is read once, here; the banner stays when there is none or it cannot be read. A name
     // holding a NUL names no file the system could open: the system would read the shorter name before it.
     const std::string picture = state_.AppPath + state_.FlagsPicture;

@@ -102,12 +102,3 @@ int RunInstaller(HINSTANCE instance) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     return tessaro::RunInstaller(instance);
 }
-
-// The runtime's default terminate handler prints the demangled type of an escaped exception to a console this
-// GUI program does not have, and brings the whole demangler (about 45 KB) into an installer that travels with
-// every add-on. Nothing escapes on purpose; if something ever does, ending at once is all that is left to do.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() {
-    std::abort();
-}
-}  // namespace __gnu_cxx

@@ -144,6 +144,29 @@ def _bmp(width: int, height: int, rgb: tuple[int, int, int]) -> bytes:
     return header + info + pixels
 
 
+class _BannerBitmap:
+    """src/ui/res/banner.bmp: a bottom-up 16-bit BMP with bit fields."""
+
+    def __init__(self):
+        data = (harness.REPO_ROOT / "src" / "ui" / "res" / "banner.bmp").read_bytes()
+        self.data = data
+        self.offset = int.from_bytes(data[10:14], "little")
+        self.width = int.from_bytes(data[18:22], "little")
+        self.height = int.from_bytes(data[22:26], "little")
+        self.masks = [int.from_bytes(data[54 + 4 * i:58 + 4 * i], "little") for i in range(3)]
+        self.stride = (self.width * 2 + 3) // 4 * 4
+
+    def pixel(self, x: int, y: int) -> tuple[int, int, int]:
+        at = self.offset + (self.height - 1 - y) * self.stride + 2 * x
+        value = int.from_bytes(self.data[at:at + 2], "little")
+        channels = []
+        for mask in self.masks:
+            shift = (mask & -mask).bit_length() - 1
+            top = mask >> shift
+            channels.append(((value & mask) >> shift) * 255 // top)
+        return tuple(channels)
+
+
 def test_cover_picture_replaces_the_banner_unless_hidden(addons, driver, wine_env):
     title = "封面 测试"
     folder = addons.make(ini=ONE_TASK.format(title=title) + "flagspicture=封面.bmp\n")
@@ -157,13 +180,19 @@ def test_cover_picture_replaces_the_banner_unless_hidden(addons, driver, wine_en
     driver.close(title)
     assert proc.wait(30) == EXIT_CLOSED
 
-    # A hidden cover file is passed over: the built-in banner (dark teal) shows instead.
+    # A hidden cover file is passed over: the built-in banner shows instead, unpacked from the exe to the very
+    # picture tools/make_resources.py drew.
     wine_env.run(["attrib", "+h", folder.windows_path + "\\封面.bmp"], timeout=30)
     proc = folder.start()
     driver.wait_window(title, timeout=30)
     time.sleep(0.5)
-    red, green, blue = wine_env.grab().pixel(client["screenX"] + 5 + 3, client["screenY"] + 5 + 3)
-    assert red < 60 and 50 < green < 130 and 50 < blue < 130, (red, green, blue)
+    image = wine_env.grab()
+    banner = _BannerBitmap()
+    for y in range(2, 78, 7):
+        for x in range(3, 420, 23):
+            got = image.pixel(client["screenX"] + 5 + x, client["screenY"] + 5 + y)
+            want = banner.pixel(x, y)
+            assert all(abs(g - w) <= 8 for g, w in zip(got, want)), (x, y, got, want)
     driver.close(title)
     assert proc.wait(30) == EXIT_CLOSED
 

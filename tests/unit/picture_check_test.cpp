@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bundle/bundle_format.h"
 #include "platform/picture_check.h"
 
 namespace tessaro {
@@ -20,9 +21,13 @@ PictureVerdict VerdictOf(const Bytes& bytes) {
     return CheckPicture(bytes).verdict;
 }
 
-Bytes ReadFixture(const std::string& name) {
-    std::ifstream in(std::string(TESSARO_PICTURES_DIR) + "/" + name, std::ios::binary);
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes ReadFixture(const std::string& name) {
+    return ReadFile(std::string(TESSARO_PICTURES_DIR) + "/" + name);
 }
 
 struct Fixture {
@@ -68,6 +73,23 @@ TEST(PictureCheck, WholeFilesPassAndEveryCutIsRefused) {
                 << "cut at " << length << " of " << file.size();
         }
     }
+}
+
+// The exe carries its banner packed; what the window unpacks must be the picture tools/make_resources.py drew,
+// and pass the check the window applies before it makes a bitmap of it.
+TEST(PictureCheck, PackedBannerUnpacksToTheBannerBitmap) {
+    const std::string resources = TESSARO_RESOURCES_DIR;
+    const Bytes packed = ReadFile(resources + "/banner.lzma");
+    const Bytes bitmap = ReadFile(resources + "/banner.bmp");
+    const auto unpacked =
+        bundle::DecodePayload(std::string_view(reinterpret_cast<const char*>(packed.data()), packed.size()));
+    ASSERT_TRUE(unpacked.has_value());
+    ASSERT_EQ(Bytes(unpacked->begin(), unpacked->end()), bitmap);
+    const PictureCheck check = CheckPicture(bitmap);
+    EXPECT_EQ(check.verdict, PictureVerdict::Sound);
+    EXPECT_EQ(check.format, PictureFormat::Bitmap);
+    EXPECT_EQ(check.width, 420u);
+    EXPECT_EQ(check.height, 78u);
 }
 
 // ---- Made-up files.

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <cwchar>
+#include <string>
 
 #include "platform/win32/text_conv_win.h"
 
@@ -33,6 +33,12 @@ std::wstring UserTime(const SYSTEMTIME& time) {
     return text;
 }
 
+// `value` in decimal, with leading zeros up to `width` digits.
+std::string Padded(unsigned value, std::size_t width) {
+    std::string digits = std::to_string(value);
+    return digits.size() < width ? std::string(width - digits.size(), '0') + digits : digits;
+}
+
 }  // namespace
 
 std::string ClockWin::LocalTimestamp() {
@@ -42,10 +48,9 @@ std::string ClockWin::LocalTimestamp() {
     std::wstring time = UserTime(now);
     if (date.empty() || time.empty()) {
         // The regional settings let us down; a log line still wants a readable time.
-        wchar_t fallback[32];
-        std::swprintf(fallback, sizeof fallback / sizeof fallback[0], L"%04u-%02u-%02u %02u:%02u:%02u", now.wYear,
-                      now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
-        return win::WideToUtf8(fallback);
+        // By hand: the printf family would bring a formatter into the exe larger than this whole file.
+        return Padded(now.wYear, 4) + "-" + Padded(now.wMonth, 2) + "-" + Padded(now.wDay, 2) + " " +
+               Padded(now.wHour, 2) + ":" + Padded(now.wMinute, 2) + ":" + Padded(now.wSecond, 2);
     }
     return win::WideToUtf8(date + L" " + time);
 }

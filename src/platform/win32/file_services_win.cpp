@@ -46,8 +46,9 @@ bool IsNameTaken(DWORD error) {
 // holds no folder longer than MAX_PATH.
 std::wstring TemporaryNameIn(const std::wstring& folder) {
     static unsigned counter = 0;
-    return folder + L"~tessaro-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
-           L".tmp";
+    // The digits are ASCII; std::to_wstring would bring the printf family into the exe for them.
+    const std::string name = "~tessaro-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter);
+    return folder + std::wstring(name.begin(), name.end()) + L".tmp";
 }
 
 }  // namespace
