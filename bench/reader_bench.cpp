@@ -62,7 +62,7 @@ class BenchPlatform final : public StartupServices,
     Result<bool> PathExists(const std::string&) override { std::abort(); }
     Result<bool> CopyReplacing(const std::string&, const std::string&) override { std::abort(); }
     Result<bool> RemoveFile(const std::string&) override { std::abort(); }
-    Status SetNormalAttributes(const std::string&) override { std::abort(); }
+    Result<bool> IsRegularFile(const std::string&) override { std::abort(); }
     Refusal LastRefusal() override { std::abort(); }
     std::optional<std::string> VirtualStoreCopyOf(const std::string&) override { std::abort(); }
     Status StartProgram(const std::string&, const std::string&) override { std::abort(); }

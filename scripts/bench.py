@@ -34,6 +34,7 @@ from typing import Optional
 REPO = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
 
+import bench_bundle  # noqa: E402  (Setup.exe against NSIS and against its unpacked folder)
 import harness  # noqa: E402  (the e2e harness: Wine loader, Xvfb, the UI driver)
 from corel_standin import StandIn  # noqa: E402
 
@@ -486,6 +487,24 @@ def build_table(r: dict) -> tuple[list[list[str]], dict]:
         rows.append([f"size: build/{preset}/Tessaro.exe vs NSIS {nsis_target}-unicode", kib(s["tessaro"]),
                      kib(s["nsis"]), f"{ratio:.2f}x", "<= 1.00x", verdict(ratio <= 1.0)])
 
+    for payload, label in (("demo", "the demo add-on"), ("1mb", "a 1 MB add-on")):
+        b = r["bundle_sizes"][payload]
+        for arch in ("x86", "x64"):
+            ratio = b[arch]["setup"] / b[arch]["nsis"]
+            if arch == "x86":
+                summary[f"setup_size_{payload}"] = ratio <= 1.0
+            rows.append([f"size: Setup.exe {arch} of {label} ({kib(b['payload_bytes'])}) vs NSIS /SOLID lzma",
+                         f"{kib(b[arch]['setup'])} ({kib(b[arch]['stub'])} Tessaro.exe)", kib(b[arch]["nsis"]),
+                         f"{ratio:.2f}x", "<= 1.00x" if arch == "x86" else "(info)",
+                         verdict(ratio <= 1.0) if arch == "x86" else ""])
+
+    for megabytes, times in r.get("bundle_starts", {}).items():
+        setup, folder = median(times["setup"]), median(times["folder"])
+        ratio = setup / folder
+        summary[f"setup_start_{megabytes}mb"] = ratio <= 1.2
+        rows.append([f"start-to-window: x64 Setup.exe vs Tessaro.exe unpacked, {megabytes} MB payload (median)",
+                     f"{setup:.0f} ms", f"{folder:.0f} ms", f"{ratio:.2f}x", "<= 1.20x", verdict(ratio <= 1.2)])
+
     if "starts" in r:
         starts = {k: median([x["start_ms"] for x in v]) for k, v in r["starts"].items()}
         best = {k: min(x["start_ms"] for x in v) for k, v in r["starts"].items()}
@@ -596,7 +615,7 @@ def main() -> int:
     parser.add_argument("--copy-runs", type=int, default=5, help="CopyFileW loop runs per task count (default 5)")
     parser.add_argument("--reader-repetitions", type=int, default=7, help="reader benchmark repetitions (default 7)")
     parser.add_argument("--tasks", default="10,100,1000", help="task counts of the install runs")
-    parser.add_argument("--skip", default="", help="comma list of parts to leave out: starts,installs")
+    parser.add_argument("--skip", default="", help="comma list of parts to leave out: starts,bundles,installs")
     parser.add_argument("--settle", type=float, default=0.5,
                         help="seconds between the window's appearance and the memory reading (default 0.5)")
     args = parser.parse_args()
@@ -609,10 +628,12 @@ def main() -> int:
                      "load_before": load_average()}
     log("sizes")
     results["sizes"] = measure_sizes()
+    log("Setup.exe and NSIS sizes")
+    results["bundle_sizes"] = bench_bundle.measure_sizes(OUT)
     log("reader (Google Benchmark)")
     results["reader"] = measure_reader(args.reader_repetitions)
 
-    if not {"starts", "installs"} <= skip:
+    if not {"starts", "installs", "bundles"} <= skip:
         env = BenchEnv()
         log("Wine prefix and Xvfb")
         env.start()
@@ -626,6 +647,9 @@ def main() -> int:
                 log(f"start-to-window and memory at the window, {args.start_runs} runs each")
                 programs = prepare_programs(env)
                 results["starts"] = measure_starts(env, watch, programs, args.start_runs, args.settle)
+            if "bundles" not in skip:
+                log(f"start-to-window of Setup.exe and of its unpacked folder, {args.start_runs} runs each")
+                results["bundle_starts"] = bench_bundle.measure_starts(env, watch, driver, args.start_runs)
             if "installs" not in skip:
                 sizes = [int(x) for x in args.tasks.split(",")]
                 log(f"install runs for {sizes} tasks, {args.install_runs} runs each")

@@ -54,7 +54,7 @@ class Reader {
         return true;
     }
 
-    bool AtEnd() const { return bytes_.empty(); }
+    std::size_t Remaining() const { return bytes_.size(); }
 
   private:
     std::string_view bytes_;
@@ -100,9 +100,10 @@ std::string EncodeMarker(const Marker& marker) {
     return bytes;
 }
 
-std::string SerializeFiles(const std::vector<File>& files) {
+std::string SerializeFiles(const std::vector<File>& files, std::uint32_t windowFiles) {
     std::string archive;
     PutLe(archive, files.size(), kCountBytes);
+    PutLe(archive, windowFiles, kCountBytes);
     for (const File& file : files) {
         PutLe(archive, file.name.size(), kNameBytes);
         archive += file.name;
@@ -114,34 +115,56 @@ std::string SerializeFiles(const std::vector<File>& files) {
     return archive;
 }
 
-std::optional<std::vector<File>> ParseFiles(std::string_view archive) {
-    Reader reader(archive);
+IndexState ParseIndex(std::string_view prefix, std::uint64_t archiveBytes, ArchiveIndex& index) {
+    Reader reader(prefix);
     std::uint64_t count = 0;
-    if (!reader.Number(kCountBytes, count)) {
-        return std::nullopt;
+    std::uint64_t windowFiles = 0;
+    if (!reader.Number(kCountBytes, count) || !reader.Number(kCountBytes, windowFiles)) {
+        return prefix.size() < archiveBytes ? IndexState::NeedMore : IndexState::Damaged;
     }
-    std::vector<File> files;
-    std::vector<std::uint64_t> sizes;
+    // Every entry takes at least a one-byte name and its two numbers: a count beyond that is a lie.
+    constexpr std::uint64_t kSmallestEntry = kNameBytes + 1 + kSizeBytes;
+    if (windowFiles > count || count > archiveBytes / kSmallestEntry) {
+        return IndexState::Damaged;
+    }
+    index = {};
+    index.windowFiles = static_cast<std::uint32_t>(windowFiles);
+    index.entries.reserve(static_cast<std::size_t>(count));
+    std::uint64_t contents = 0;
     for (std::uint64_t i = 0; i < count; ++i) {
         std::uint64_t nameBytes = 0;
         std::uint64_t size = 0;
         std::string_view name;
         if (!reader.Number(kNameBytes, nameBytes) || !reader.Take(nameBytes, name) ||
-            !reader.Number(kSizeBytes, size) || !IsSafeRelativeName(name)) {
-            return std::nullopt;
+            !reader.Number(kSizeBytes, size)) {
+            return prefix.size() < archiveBytes ? IndexState::NeedMore : IndexState::Damaged;
         }
-        files.push_back(File{std::string(name), {}});
-        sizes.push_back(size);
-    }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        std::string_view bytes;
-        if (!reader.Take(sizes[i], bytes)) {
-            return std::nullopt;
+        if (!IsSafeRelativeName(name) || size > archiveBytes - contents) {
+            return IndexState::Damaged;
         }
-        files[i].bytes = std::string(bytes);
+        index.entries.push_back(ArchiveEntry{std::string(name), contents, size});
+        contents += size;
     }
-    if (!reader.AtEnd()) {
+    const std::uint64_t indexBytes = prefix.size() - reader.Remaining();
+    if (indexBytes + contents != archiveBytes) {
+        return IndexState::Damaged;
+    }
+    for (ArchiveEntry& entry : index.entries) {
+        entry.offset += indexBytes;
+    }
+    return IndexState::Complete;
+}
+
+std::optional<std::vector<File>> ParseFiles(std::string_view archive) {
+    ArchiveIndex index;
+    if (ParseIndex(archive, archive.size(), index) != IndexState::Complete) {
         return std::nullopt;
+    }
+    std::vector<File> files;
+    files.reserve(index.entries.size());
+    for (const ArchiveEntry& entry : index.entries) {
+        files.push_back(File{entry.name, std::string(archive.substr(static_cast<std::size_t>(entry.offset),
+                                                                    static_cast<std::size_t>(entry.size)))});
     }
     return files;
 }
@@ -173,14 +196,14 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> CertificateTable(std::str
     return std::pair{offset, size};
 }
 
-OpenedBundle OpenBundle(std::string_view exe, const Marker& marker) {
-    OpenedBundle opened;
+std::string_view FindPayload(std::string_view exe, const Marker& marker, BundleState& state) {
+    state = BundleState::NotABundle;
     if (marker.version == 0) {
-        return opened;  // a plain Tessaro.exe
+        return {};  // a plain Tessaro.exe
     }
-    opened.state = BundleState::Damaged;
+    state = BundleState::Damaged;
     if (marker.version != kFormatVersion || marker.offset > exe.size() || marker.size > exe.size() - marker.offset) {
-        return opened;
+        return {};
     }
     // The payload ends the file, unless Authenticode signing put its certificate table after it: padded to eight
     // bytes, then the table the PE header names, up to the end. Anything else appended is foreign.
@@ -193,19 +216,27 @@ OpenedBundle OpenBundle(std::string_view exe, const Marker& marker) {
             exe.substr(static_cast<std::size_t>(payloadEnd), static_cast<std::size_t>(table->first - payloadEnd))
                     .find_first_not_of('\0') == std::string_view::npos;
         if (!signedTail) {
-            return opened;
+            return {};
         }
     }
     const std::string_view payload =
         exe.substr(static_cast<std::size_t>(marker.offset), static_cast<std::size_t>(marker.size));
     if (Crc32(payload) != marker.crc32) {
+        return {};
+    }
+    state = BundleState::Ready;
+    return payload;
+}
+
+OpenedBundle OpenBundle(std::string_view exe, const Marker& marker) {
+    OpenedBundle opened;
+    const std::string_view payload = FindPayload(exe, marker, opened.state);
+    if (opened.state != BundleState::Ready) {
         return opened;
     }
+    opened.state = BundleState::Damaged;
     const std::optional<std::string> archive = DecodePayload(payload);
-    if (!archive) {
-        return opened;
-    }
-    std::optional<std::vector<File>> files = ParseFiles(*archive);
+    std::optional<std::vector<File>> files = archive ? ParseFiles(*archive) : std::nullopt;
     if (!files) {
         return opened;
     }

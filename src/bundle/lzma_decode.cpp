@@ -1,4 +1,5 @@
 // The payload's decoder: the LZMA SDK's own (Debian's lzma-dev), not one of ours.
+#include <algorithm>
 #include <cstdlib>
 
 #include "bundle/bundle_format.h"
@@ -17,36 +18,99 @@ void Release(void*, void* address) {
     std::free(address);
 }
 
+ISzAlloc allocator{Allocate, Release};
+
 constexpr std::size_t kSizeBytes = 8;
 
 }  // namespace
 
-std::optional<std::string> DecodePayload(std::string_view payload) {
+// The SDK's one-call LzmaDecode, cut into steps: the whole output buffer is the decoder's dictionary, so nothing
+// beyond it and the probability tables is allocated, whatever dictionary size the stream was packed with.
+struct PayloadDecoder::State {
+    CLzmaDec lzma;
+    std::string out;
+    std::string_view stream;  // what is left of the compressed bytes
+    bool damaged = false;
+
+    State() { LzmaDec_Construct(&lzma); }
+    ~State() { LzmaDec_FreeProbs(&lzma, &allocator); }
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
+
+    bool Step(std::uint64_t end, ELzmaFinishMode finish) {
+        if (damaged) {
+            return false;
+        }
+        end = std::min<std::uint64_t>(end, out.size());
+        if (lzma.dicPos >= end && finish == LZMA_FINISH_ANY) {
+            return true;
+        }
+        SizeT consumed = stream.size();
+        ELzmaStatus status = LZMA_STATUS_NOT_SPECIFIED;
+        const SRes result = LzmaDec_DecodeToDic(
+            &lzma, static_cast<SizeT>(end), reinterpret_cast<const Byte*>(stream.data()), &consumed, finish, &status);
+        stream.remove_prefix(consumed);
+        damaged = result != SZ_OK || lzma.dicPos < end;
+        if (!damaged && finish == LZMA_FINISH_END) {
+            // Every byte must come out, and the stream must end exactly where the payload does.
+            const bool complete =
+                status == LZMA_STATUS_FINISHED_WITH_MARK || status == LZMA_STATUS_MAYBE_FINISHED_WITHOUT_MARK;
+            damaged = !complete || lzma.dicPos != out.size() || !stream.empty();
+        }
+        return !damaged;
+    }
+};
+
+PayloadDecoder::PayloadDecoder() : state_(std::make_unique<State>()) {}
+PayloadDecoder::~PayloadDecoder() = default;
+
+bool PayloadDecoder::Begin(std::string_view payload) {
     if (payload.size() < LZMA_PROPS_SIZE + kSizeBytes) {
-        return std::nullopt;
+        return false;
     }
     std::uint64_t unpacked = 0;
     for (std::size_t i = kSizeBytes; i-- > 0;) {
         unpacked = unpacked << 8 | static_cast<unsigned char>(payload[LZMA_PROPS_SIZE + i]);
     }
-    if (unpacked > kMaxUnpackedBytes) {
+    if (unpacked > kMaxUnpackedBytes ||
+        LzmaDec_AllocateProbs(&state_->lzma, reinterpret_cast<const Byte*>(payload.data()), LZMA_PROPS_SIZE,
+                              &allocator) != SZ_OK) {
+        return false;
+    }
+    state_->out.assign(static_cast<std::size_t>(unpacked), '\0');
+    state_->stream = payload.substr(LZMA_PROPS_SIZE + kSizeBytes);
+    state_->lzma.dic = reinterpret_cast<Byte*>(state_->out.data());
+    state_->lzma.dicBufSize = state_->out.size();
+    LzmaDec_Init(&state_->lzma);
+    return true;
+}
+
+bool PayloadDecoder::DecodeTo(std::uint64_t end) {
+    return state_->Step(end, LZMA_FINISH_ANY);
+}
+
+bool PayloadDecoder::Finish() {
+    return state_->Step(state_->out.size(), LZMA_FINISH_END);
+}
+
+std::uint64_t PayloadDecoder::TotalBytes() const {
+    return state_->out.size();
+}
+
+std::string_view PayloadDecoder::Decoded() const {
+    return std::string_view(state_->out).substr(0, state_->lzma.dicPos);
+}
+
+std::string PayloadDecoder::Release() {
+    return std::move(state_->out);
+}
+
+std::optional<std::string> DecodePayload(std::string_view payload) {
+    PayloadDecoder decoder;
+    if (!decoder.Begin(payload) || !decoder.Finish()) {
         return std::nullopt;
     }
-    std::string out(static_cast<std::size_t>(unpacked), '\0');
-    const std::string_view stream = payload.substr(LZMA_PROPS_SIZE + kSizeBytes);
-    SizeT outSize = out.size();
-    SizeT inSize = stream.size();
-    ELzmaStatus status = LZMA_STATUS_NOT_SPECIFIED;
-    ISzAlloc allocator{Allocate, Release};
-    const SRes result = LzmaDecode(
-        reinterpret_cast<Byte*>(out.data()), &outSize, reinterpret_cast<const Byte*>(stream.data()), &inSize,
-        reinterpret_cast<const Byte*>(payload.data()), LZMA_PROPS_SIZE, LZMA_FINISH_END, &status, &allocator);
-    // Every byte must come out, and the stream must end exactly where the payload does.
-    const bool complete = status == LZMA_STATUS_FINISHED_WITH_MARK || status == LZMA_STATUS_MAYBE_FINISHED_WITHOUT_MARK;
-    if (result != SZ_OK || !complete || outSize != out.size() || inSize != stream.size()) {
-        return std::nullopt;
-    }
-    return out;
+    return decoder.Release();
 }
 
 }  // namespace tessaro::bundle

@@ -167,6 +167,9 @@ void FrmMain::SetCaption(std::string_view caption) {
 }
 
 void FrmMain::cmdInstall_Click() {
+    if (beforeInstall_) {
+        beforeInstall_();
+    }
     tessaro::cmdInstall_Click(state_, platform_, *this);
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -30,12 +31,16 @@ class FrmMain final : public InstallButton {
     // Creates the window, runs Form_Load and shows it centred on the screen.
     bool Create();
     HWND hwnd() const { return hwnd_; }
+    // Runs when Install is clicked, before the install run: a Setup.exe waits there for the rest of its files.
+    void BeforeInstall(std::function<void()> hook) { beforeInstall_ = std::move(hook); }
 
     // InstallButton: the install run's progress line.
     void SetEnabled(bool enabled) override;
     void SetCaption(std::string_view caption) override;
 
   private:
+    std::function<void()> beforeInstall_;
+
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -53,6 +53,16 @@ int RunMessageLoop(HWND window) {
     return static_cast<int>(msg.wParam);
 }
 
+// The box for a Setup.exe that cannot unpack itself, and the exit status that goes with it.
+int ReportBundleFailure(DialogsWin& dialogs, UnpackOutcome outcome, bool unattended) {
+    const bool damaged = outcome == UnpackOutcome::Damaged;
+    if (!unattended) {
+        dialogs.ShowMessage(damaged ? text::kMsgBundleDamaged : text::kMsgBundleNoRoom, text::kAppTitle,
+                            MessageKind::Error);
+    }
+    return damaged ? kExitBundleDamaged : kExitBundleNoRoom;
+}
+
 int RunInstaller(HINSTANCE instance) {
     win::RestrictLibrarySearch();
     win::ComInit com;
@@ -70,24 +80,31 @@ int RunInstaller(HINSTANCE instance) {
 
     // A Setup.exe runs the installer in the folder it unpacks, and removes that folder when the program ends.
     UnpackedBundle bundle = UnpackOwnBundle();
+    win::ScopeExit removeOnReturn([&bundle] { bundle.Remove(); });
+    const bool unattended = ReadCommandLine(startup.ArgumentText()).unattended;
+    if (unattended && bundle.outcome == UnpackOutcome::Unpacked) {
+        bundle.outcome = bundle.WaitForTheRest();  // no window to show early
+    }
     if (bundle.outcome == UnpackOutcome::Damaged || bundle.outcome == UnpackOutcome::NoRoom) {
-        const bool damaged = bundle.outcome == UnpackOutcome::Damaged;
-        if (!ReadCommandLine(startup.ArgumentText()).unattended) {
-            dialogs.ShowMessage(damaged ? text::kMsgBundleDamaged : text::kMsgBundleNoRoom, text::kAppTitle,
-                                MessageKind::Error);
-        }
-        return damaged ? kExitBundleDamaged : kExitBundleNoRoom;
+        return ReportBundleFailure(dialogs, bundle.outcome, unattended);
     }
     if (bundle.outcome == UnpackOutcome::Unpacked) {
         startup.UseProgramFolder(bundle.folder);
         program.AtEnd([](void* unpacked) { static_cast<UnpackedBundle*>(unpacked)->Remove(); }, &bundle);
     }
-    win::ScopeExit removeOnReturn([&bundle] { bundle.Remove(); });
 
     InstallerState state;
     std::unique_ptr<FrmMain> frmMain;
     const StartOutcome outcome = Main(state, platform, [&] {
         frmMain = std::make_unique<FrmMain>(instance, state, platform, dialogs);
+        if (bundle.outcome == UnpackOutcome::Unpacked) {
+            frmMain->BeforeInstall([&bundle, &dialogs, &program] {
+                const UnpackOutcome rest = bundle.WaitForTheRest();
+                if (rest != UnpackOutcome::Unpacked) {
+                    program.EndProgram(ReportBundleFailure(dialogs, rest, false));
+                }
+            });
+        }
         frmMain->Create();
     });
     if (outcome != StartOutcome::Running || !frmMain || frmMain->hwnd() == nullptr) {

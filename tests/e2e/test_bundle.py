@@ -4,6 +4,7 @@ a task started still runs from it."""
 
 from __future__ import annotations
 
+import random
 import shutil
 import subprocess
 import time
@@ -14,7 +15,7 @@ import pytest
 import harness
 from corel_standin import MARKER_EXE, StandIn, kill_leftover_servers
 from test_install_runs import install
-from tessaro_ui import BOX_TITLE, EXIT_INSTALLED, SUCCESS
+from tessaro_ui import BOX_TITLE, EXIT_CLOSED, EXIT_INSTALLED, SUCCESS
 
 PACK = harness.REPO_ROOT / "build" / "host" / "tools" / "tessaro_pack" / "tessaro-pack"
 LOCKER_EXE = harness.BUILD_DIR / "file_locker.exe"
@@ -112,6 +113,34 @@ def test_the_demo_installs_through_its_setup_exe(wine_env, driver, standin, tess
     assert run_setup(wine_env, setup, "/S") == EXIT_INSTALLED
     assert (gms / "MacroToolbox.gms").exists()
     assert not set(left) & set(unpacked_folders(wine_env))
+
+
+def test_a_big_setup_exe_shows_its_window_while_unpacking_and_installs_every_byte(wine_env, driver, standin, pack,
+                                                                                 tmp_path):
+    """The window's files come out first and the rest behind the window: closing it at once stops the unpacking
+    and leaves nothing; an install waits for the last byte."""
+    title = "大型附加组件"
+    folder = tmp_path / "big"
+    folder.mkdir()
+    (folder / "InstInfo.ini").write_bytes(
+        f"setuptitle={title}\r\nflagspicture=cover.bmp\r\nfileitem=c|Big.gms|1|gmspath|正在复制...\r\n".encode("gbk"))
+    (folder / "cover.bmp").write_bytes((SAMPLE_ADDON / "MacroToolbox.gms").read_bytes())  # not a picture: the banner
+    big = random.Random(13).randbytes(6 * 1024 * 1024) + b"end"
+    (folder / "Big.gms").write_bytes(big)
+    setup = wine_env.drive_c / "downloads" / "big-Setup.exe"
+    assert make_setup(pack, folder, setup).returncode == 0
+
+    proc = wine_env.popen([wine_env.windows_path(setup)], cwd=setup.parent, name="setup-close")
+    driver.wait_window(title, timeout=60)
+    driver.close(title)
+    assert proc.wait(60) == EXIT_CLOSED
+    assert unpacked_folders(wine_env) == []
+
+    proc = wine_env.popen([wine_env.windows_path(setup)], cwd=setup.parent, name="setup-install")
+    assert install(driver, title, proc)["text"] == SUCCESS
+    assert proc.wait(30) == EXIT_INSTALLED
+    assert (standin.folders["GMSPath"] / "Big.gms").read_bytes() == big
+    assert unpacked_folders(wine_env) == []
 
 
 def test_a_damaged_setup_exe_says_so_and_unpacks_nothing(wine_env, driver, pack, tmp_path):

@@ -67,7 +67,7 @@ TEST(Bundle, WhatTessaroPackWritesTheInstallerReadsAndNothingElse) {
         {"empty.txt", ""},
     };
     std::string error;
-    const std::string setup = BuildSetup(Stub(), files, error);
+    const std::string setup = BuildSetup(Stub(), files, 1, error);
     ASSERT_FALSE(setup.empty()) << error;
     EXPECT_LT(setup.size(), Stub().size() + 2000) << "the payload is compressed";
     const std::size_t payloadAt = Stub().size();
@@ -87,7 +87,8 @@ TEST(Bundle, WhatTessaroPackWritesTheInstallerReadsAndNothingElse) {
              return Signed(std::move(s)).substr(0, unsignedSize + 40);
          },
          BundleState::Damaged},
-        {"a marker of a later format", [](std::string s) { return s[0x300 + 16] = 2, s; }, BundleState::Damaged},
+        {"a marker of a later format", [](std::string s) { return s[0x300 + 16] = 3, s; }, BundleState::Damaged},
+        {"a marker of the first format", [](std::string s) { return s[0x300 + 16] = 1, s; }, BundleState::Damaged},
         {"a plain Tessaro.exe", [](std::string) { return Stub(); }, BundleState::NotABundle},
     };
     for (const BundleCase& c : cases) {
@@ -103,21 +104,75 @@ TEST(Bundle, WhatTessaroPackWritesTheInstallerReadsAndNothingElse) {
         }
     }
     // A stub that is already a Setup.exe is no stub.
-    EXPECT_TRUE(BuildSetup(setup, files, error).empty());
+    EXPECT_TRUE(BuildSetup(setup, files, 1, error).empty());
 }
 
 TEST(Bundle, AnArchiveNeverWritesOutsideItsFolderNorClaimsMoreThanItHas) {
+    using tessaro::bundle::ParseFiles;
+    using tessaro::bundle::SerializeFiles;
     for (const char* name : {"..\\evil.exe", "a\\..\\..\\b", "C:\\Windows\\x.dll", "\\x", "/x", "a:b", "a\\\\b", ""}) {
-        EXPECT_FALSE(tessaro::bundle::ParseFiles(tessaro::bundle::SerializeFiles({{name, "x"}}))) << name;
+        EXPECT_FALSE(ParseFiles(SerializeFiles({{name, "x"}}, 1))) << name;
     }
-    EXPECT_TRUE(tessaro::bundle::ParseFiles(tessaro::bundle::SerializeFiles({{"a\\b.c..d", "x"}})));
+    EXPECT_TRUE(ParseFiles(SerializeFiles({{"a\\b.c..d", "x"}}, 1)));
+    EXPECT_FALSE(ParseFiles(SerializeFiles({{"a", "x"}}, 2))) << "more files for the window than there are";
     // An LZMA header claiming a gigabyte is refused before anything is allocated.
     std::string payload = *EncodePayload("small");
     payload[5 + 4] = 0x40;
     EXPECT_FALSE(tessaro::bundle::DecodePayload(payload));
-    const std::string archive = tessaro::bundle::SerializeFiles({{"a", "abc"}});
-    EXPECT_FALSE(tessaro::bundle::ParseFiles(archive.substr(0, archive.size() - 1)));
-    EXPECT_FALSE(tessaro::bundle::ParseFiles(archive + "x"));
+    const std::string archive = SerializeFiles({{"a", "abc"}}, 1);
+    EXPECT_FALSE(ParseFiles(archive.substr(0, archive.size() - 1)));
+    EXPECT_FALSE(ParseFiles(archive + "x"));
+}
+
+// Setup.exe reads the index and the window's files from the front of the payload while the rest is still packed:
+// every prefix either asks for more or gives the same index, and unpacking in steps gives the same bytes.
+TEST(Bundle, TheFrontOfAnArchiveUnpacksAloneAndInSteps) {
+    using tessaro::bundle::ArchiveIndex;
+    using tessaro::bundle::IndexState;
+    std::string big;
+    for (int i = 0; big.size() < 1'500'000; ++i) {
+        big += "Sub Macro" + std::to_string(i * 7919 % 100003) + "()\r\n";
+    }
+    const std::vector<File> files = {{"InstInfo.ini", "[Tessaro]\r\n"}, {"cover.bmp", "BM..."}, {"big.gms", big}};
+    const std::string archive = tessaro::bundle::SerializeFiles(files, 2);
+    ArchiveIndex whole;
+    ASSERT_EQ(tessaro::bundle::ParseIndex(archive, archive.size(), whole), IndexState::Complete);
+    ASSERT_EQ(whole.entries.size(), 3u);
+    EXPECT_EQ(whole.windowFiles, 2u);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(archive.substr(whole.entries[i].offset, whole.entries[i].size), files[i].bytes);
+    }
+    const std::size_t indexBytes = whole.entries[0].offset;
+    for (std::size_t length = 0; length <= indexBytes + 1; ++length) {
+        ArchiveIndex index;
+        const IndexState state = tessaro::bundle::ParseIndex(archive.substr(0, length), archive.size(), index);
+        ASSERT_EQ(state, length < indexBytes ? IndexState::NeedMore : IndexState::Complete) << length;
+    }
+    ArchiveIndex index;
+    EXPECT_EQ(tessaro::bundle::ParseIndex(archive.substr(0, 20), 20, index), IndexState::Damaged) << "a cut archive";
+
+    const std::string payload = *EncodePayload(archive);
+    tessaro::bundle::PayloadDecoder decoder;
+    ASSERT_TRUE(decoder.Begin(payload));
+    ASSERT_TRUE(decoder.DecodeTo(whole.entries[1].offset + whole.entries[1].size));
+    EXPECT_LT(decoder.Decoded().size(), archive.size() / 2) << "the window's files come out before the rest";
+    EXPECT_EQ(decoder.Decoded(), archive.substr(0, decoder.Decoded().size()));
+    for (std::uint64_t end = decoder.Decoded().size(); end < archive.size(); end += 1 << 20) {
+        ASSERT_TRUE(decoder.DecodeTo(end));
+    }
+    ASSERT_TRUE(decoder.Finish());
+    EXPECT_EQ(decoder.Release(), archive);
+
+    // A stream cut short fails in steps too, and one with bytes after its end fails at the finish.
+    tessaro::bundle::PayloadDecoder cut;
+    ASSERT_TRUE(cut.Begin(std::string_view(payload).substr(0, payload.size() / 2)));
+    EXPECT_FALSE(cut.DecodeTo(archive.size()));
+    EXPECT_FALSE(cut.Finish());
+    tessaro::bundle::PayloadDecoder longer;
+    const std::string tailed = payload + "x";
+    ASSERT_TRUE(longer.Begin(tailed));
+    EXPECT_TRUE(longer.DecodeTo(archive.size()));
+    EXPECT_FALSE(longer.Finish());
 }
 
 TEST(PackFolder, TakesWhatTheTasksNameAndRefusesAMissingRequiredFile) {
@@ -138,7 +193,8 @@ TEST(PackFolder, TakesWhatTheTasksNameAndRefusesAMissingRequiredFile) {
     const FolderPlan plan = PlanFolder(folder.Path(""), instinfo_check::testing::Decoder936());
     EXPECT_FALSE(plan.report.refusal);
     EXPECT_EQ(plan.packed,
-              (std::vector<std::string>{"InstInfo.ini", "MACROS.GMS", "cover.bmp", "sub\\work.cdws", "welcome.exe"}));
+              (std::vector<std::string>{"InstInfo.ini", "cover.bmp", "MACROS.GMS", "sub\\work.cdws", "welcome.exe"}));
+    EXPECT_EQ(plan.windowFiles, 2u) << "InstInfo.ini and the picture, first";
     EXPECT_EQ(plan.leftOut, (std::vector<std::string>{"notes\\readme.txt", "old.gms"}));
     EXPECT_TRUE(plan.missingRequired.empty());
 

@@ -44,9 +44,17 @@ FolderPlan PlanFolder(const fs::path& folder, const tessaro::AnsiDecoder& decode
         }
         return found.presence == Presence::File;
     };
-    if (plan.report.pictureExists) {
-        take(plan.report.picture);
+    // The window needs InstInfo.ini and its picture; they go first, so that Setup.exe can show it before the
+    // rest is out.
+    plan.packed.push_back(std::string(tessaro::kConfigFileName));
+    if (plan.report.pictureExists && take(plan.report.picture)) {
+        const std::string picture = WindowsName(instinfo_check::FindBeside(folder, plan.report.picture).foundAs);
+        if (picture != plan.packed.front()) {
+            plan.packed.push_back(picture);
+        }
     }
+    plan.windowFiles = static_cast<std::uint32_t>(plan.packed.size());
+    const std::set<std::string> forTheWindow(plan.packed.begin(), plan.packed.end());
     for (const instinfo_check::TaskRow& row : plan.report.tasks) {
         const bool namesSource = row.action == TaskAction::Copy || row.action == TaskAction::ImportWorkspace ||
                                  row.action == TaskAction::Run;
@@ -54,7 +62,11 @@ FolderPlan PlanFolder(const fs::path& folder, const tessaro::AnsiDecoder& decode
             plan.missingRequired.push_back(row.fields[1]);
         }
     }
-    plan.packed.assign(packed.begin(), packed.end());
+    for (const std::string& name : packed) {
+        if (!forTheWindow.contains(name)) {
+            plan.packed.push_back(name);
+        }
+    }
     std::error_code error;
     for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         if (!it->is_regular_file()) {
@@ -69,7 +81,10 @@ FolderPlan PlanFolder(const fs::path& folder, const tessaro::AnsiDecoder& decode
     return plan;
 }
 
-std::string BuildSetup(std::string_view stub, const std::vector<tessaro::bundle::File>& files, std::string& error) {
+std::string BuildSetup(std::string_view stub,
+                       const std::vector<tessaro::bundle::File>& files,
+                       std::uint32_t windowFiles,
+                       std::string& error) {
     namespace bundle = tessaro::bundle;
     // The unfilled marker: the magic followed by version 0.
     std::string unfilled(bundle::kMarkerMagic);
@@ -79,7 +94,7 @@ std::string BuildSetup(std::string_view stub, const std::vector<tessaro::bundle:
         error = "the stub is no plain Tessaro.exe: it has no unfilled bundle marker, or more than one";
         return {};
     }
-    const std::optional<std::string> payload = EncodePayload(bundle::SerializeFiles(files));
+    const std::optional<std::string> payload = EncodePayload(bundle::SerializeFiles(files, windowFiles));
     if (!payload) {
         error = "the files could not be compressed";
         return {};

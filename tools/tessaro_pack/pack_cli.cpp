@@ -174,7 +174,7 @@ int RunPack(std::span<const std::string> args, const PackEnvironment& environmen
         return kExitFiles;
     }
     std::string error;
-    const std::string setup = BuildSetup(stub, files, error);
+    const std::string setup = BuildSetup(stub, files, plan.windowFiles, error);
     if (setup.empty()) {
         environment.writeError(error + "\n");
         return kExitFiles;

@@ -4,9 +4,11 @@
 #include <wincrypt.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string_view>
 
 #include "bundle/bundle_format.h"
+#include "platform/win32/message_pump_win.h"
 #include "platform/win32/startup_services_win.h"
 #include "platform/win32/text_conv_win.h"
 #include "platform/win32/text_files_win.h"
@@ -24,6 +26,10 @@ constexpr wchar_t kLockName[] = L".tessaro-lock";
 constexpr uint64_t kMaxSetupBytes = 1024ull * 1024 * 1024;
 
 constexpr int kNameAttempts = 8;
+// How much is unpacked between two looks at whether the program is ending.
+constexpr uint64_t kStepBytes = 1u << 20;
+// The first read of the index; an index larger than this is read in growing steps.
+constexpr uint64_t kIndexGuessBytes = 64 * 1024;
 
 std::wstring TemporaryFolder() {
     return win::Utf8ToWide(TextFilesWin().TemporaryFolder());
@@ -152,7 +158,84 @@ void RemoveTree(const std::wstring& folder) {
 
 }  // namespace
 
+// What the thread needs to unpack the files the window can do without.
+struct BundleRest {
+    std::string exe;  // the Setup.exe's bytes: the payload the decoder reads lies in them
+    bundle::PayloadDecoder decoder;
+    bundle::ArchiveIndex index;
+    std::wstring folder;
+    std::size_t next = 0;  // the first entry not written yet
+    std::atomic<bool> stop{false};
+    UnpackOutcome outcome = UnpackOutcome::Unpacked;  // the thread's answer, read once it has ended
+    win::UniqueHandleNull thread;
+
+    // Writes the entries up to `end`; after the last one the stream must end exactly where the payload does.
+    UnpackOutcome WriteEntries(std::size_t end) {
+        for (; next < end; ++next) {
+            const bundle::ArchiveEntry& entry = index.entries[next];
+            const uint64_t entryEnd = entry.offset + entry.size;
+            for (uint64_t at = decoder.Decoded().size(); at < entryEnd; at += kStepBytes) {
+                if (stop) {
+                    return UnpackOutcome::Damaged;
+                }
+                if (!decoder.DecodeTo(std::min(entryEnd, at + kStepBytes))) {
+                    return UnpackOutcome::Damaged;
+                }
+            }
+            const std::wstring relative = win::Utf8ToWide(entry.name);
+            const std::string_view bytes =
+                decoder.Decoded().substr(static_cast<std::size_t>(entry.offset), static_cast<std::size_t>(entry.size));
+            if (!MakeParents(folder, relative) || !WriteNewFile(folder + L"\\" + relative, bytes)) {
+                return UnpackOutcome::NoRoom;
+            }
+        }
+        if (next == index.entries.size() && !decoder.Finish()) {
+            return UnpackOutcome::Damaged;
+        }
+        return UnpackOutcome::Unpacked;
+    }
+
+    void WriteTheRest() {
+        outcome = WriteEntries(index.entries.size());
+        // Both buffers are as large as the add-on: give them back before the install run.
+        std::string().swap(exe);
+        decoder.Release();
+    }
+
+    static DWORD WINAPI ThreadMain(void* context) {
+        static_cast<BundleRest*>(context)->WriteTheRest();
+        return 0;
+    }
+};
+
+UnpackedBundle::UnpackedBundle() = default;
+UnpackedBundle::~UnpackedBundle() {
+    if (rest_ && rest_->thread) {
+        rest_->stop = true;
+        WaitForSingleObject(rest_->thread.Get(), INFINITE);
+    }
+}
+UnpackedBundle::UnpackedBundle(UnpackedBundle&&) noexcept = default;
+UnpackedBundle& UnpackedBundle::operator=(UnpackedBundle&&) noexcept = default;
+
+UnpackOutcome UnpackedBundle::WaitForTheRest() {
+    if (!rest_) {
+        return outcome;
+    }
+    if (rest_->thread) {
+        while (!win::WaitDispatchingWithoutInput(rest_->thread.Get(), 60 * 1000)) {
+        }
+        rest_->thread.Reset();
+    }
+    return rest_->outcome;
+}
+
 void UnpackedBundle::Remove() {
+    if (rest_ && rest_->thread) {
+        rest_->stop = true;
+        WaitForSingleObject(rest_->thread.Get(), INFINITE);
+        rest_->thread.Reset();
+    }
     lock.Reset();
     if (!folder.empty()) {
         RemoveTree(folder);
@@ -166,16 +249,32 @@ UnpackedBundle UnpackOwnBundle() {
         return unpacked;
     }
     SweepStaleBundleFolders();
+    unpacked.outcome = UnpackOutcome::Damaged;
     FileBytes exe = TextFilesWin::ReadAllUpTo(StartupServicesWin::ModuleFileName(), kMaxSetupBytes);
     if (exe.status != ReadStatus::Ok) {
-        unpacked.outcome = UnpackOutcome::Damaged;
         return unpacked;
     }
-    const bundle::OpenedBundle opened = bundle::OpenBundle(exe.bytes, marker);
-    exe.bytes = std::string();
-    if (opened.state != bundle::BundleState::Ready) {
-        unpacked.outcome = UnpackOutcome::Damaged;
+    auto rest = std::make_unique<BundleRest>();
+    rest->exe = std::move(exe.bytes);
+    // The whole payload's CRC is checked here, before anything is written or shown: a damaged download never
+    // gets as far as the window.
+    bundle::BundleState state = bundle::BundleState::Damaged;
+    const std::string_view payload = bundle::FindPayload(rest->exe, marker, state);
+    if (state != bundle::BundleState::Ready || !rest->decoder.Begin(payload)) {
         return unpacked;
+    }
+    const uint64_t total = rest->decoder.TotalBytes();
+    for (uint64_t want = std::min(total, kIndexGuessBytes);; want = std::min(total, want * 4)) {
+        if (!rest->decoder.DecodeTo(want)) {
+            return unpacked;
+        }
+        const bundle::IndexState read = bundle::ParseIndex(rest->decoder.Decoded(), total, rest->index);
+        if (read == bundle::IndexState::Complete) {
+            break;
+        }
+        if (read == bundle::IndexState::Damaged || want == total) {
+            return unpacked;
+        }
     }
 
     unpacked.outcome = UnpackOutcome::NoRoom;
@@ -194,16 +293,21 @@ UnpackedBundle UnpackOwnBundle() {
     }
     unpacked.lock.Reset(CreateFileW((unpacked.folder + L"\\" + kLockName).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                     nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    for (const bundle::File& file : opened.files) {
-        const std::wstring relative = win::Utf8ToWide(file.name);
-        if (!unpacked.lock || !MakeParents(unpacked.folder, relative) ||
-            !WriteNewFile(unpacked.folder + L"\\" + relative, file.bytes)) {
-            unpacked.Remove();
-            unpacked.folder.clear();
-            return unpacked;
-        }
+    rest->folder = unpacked.folder;
+    const UnpackOutcome front = unpacked.lock ? rest->WriteEntries(rest->index.windowFiles) : UnpackOutcome::NoRoom;
+    if (front != UnpackOutcome::Unpacked) {
+        unpacked.Remove();
+        unpacked.folder.clear();
+        unpacked.outcome = front;
+        return unpacked;
     }
     unpacked.outcome = UnpackOutcome::Unpacked;
+    BundleRest* context = rest.get();
+    unpacked.rest_ = std::move(rest);
+    unpacked.rest_->thread.Reset(CreateThread(nullptr, 0, &BundleRest::ThreadMain, context, 0, nullptr));
+    if (!unpacked.rest_->thread) {
+        context->WriteTheRest();
+    }
     return unpacked;
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "platform/win32/unique_handle_win.h"
@@ -19,16 +20,33 @@ enum class UnpackOutcome {
     Unpacked,
 };
 
+struct BundleRest;
+
+// The window's files (InstInfo.ini and the cover picture) are out when UnpackOwnBundle returns; the rest is
+// unpacked by a thread of its own meanwhile, so that a big add-on does not hold the window back.
 class UnpackedBundle {
   public:
+    UnpackedBundle();
+    ~UnpackedBundle();
+    UnpackedBundle(UnpackedBundle&&) noexcept;
+    UnpackedBundle& operator=(UnpackedBundle&&) noexcept;
+
     UnpackOutcome outcome = UnpackOutcome::NotABundle;
     std::wstring folder;  // without a trailing separator
 
-    // Removes what it can of the folder; what is still in use (a program a run task started) stays for the next
-    // sweep.
+    // Waits until every file is out, keeping the thread's windows painted, and tells how that went: Unpacked,
+    // Damaged or NoRoom. Nothing is installed before this has answered Unpacked.
+    UnpackOutcome WaitForTheRest();
+
+    // Stops the unpacking and removes what it can of the folder; what is still in use (a program a run task
+    // started) stays for the next sweep.
     void Remove();
 
     win::UniqueFileHandle lock;
+
+  private:
+    friend UnpackedBundle UnpackOwnBundle();
+    std::unique_ptr<BundleRest> rest_;
 };
 
 UnpackedBundle UnpackOwnBundle();
