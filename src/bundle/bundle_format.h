@@ -90,8 +90,8 @@ class PayloadDecoder {
     std::uint64_t TotalBytes() const;
     // What is out so far.
     std::string_view Decoded() const;
-    // Hands the whole buffer over, once Finish has succeeded.
-    std::string Release();
+    // Gives the buffer back; nothing is decoded any more.
+    void Discard();
 
   private:
     struct State;

@@ -1,6 +1,7 @@
 // The payload's decoder: the LZMA SDK's own (Debian's lzma-dev), not one of ours.
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 
 #include "bundle/bundle_format.h"
 
@@ -28,7 +29,10 @@ constexpr std::size_t kSizeBytes = 8;
 // beyond it and the probability tables is allocated, whatever dictionary size the stream was packed with.
 struct PayloadDecoder::State {
     CLzmaDec lzma;
-    std::string out;
+    // Not zeroed first: for a big add-on that alone would cost the window a noticeable moment, and the decoder
+    // writes every byte before anything reads it.
+    std::unique_ptr<char[]> out;
+    std::size_t outSize = 0;
     std::string_view stream;  // what is left of the compressed bytes
     bool damaged = false;
 
@@ -41,7 +45,7 @@ struct PayloadDecoder::State {
         if (damaged) {
             return false;
         }
-        end = std::min<std::uint64_t>(end, out.size());
+        end = std::min<std::uint64_t>(end, outSize);
         if (lzma.dicPos >= end && finish == LZMA_FINISH_ANY) {
             return true;
         }
@@ -55,7 +59,7 @@ struct PayloadDecoder::State {
             // Every byte must come out, and the stream must end exactly where the payload does.
             const bool complete =
                 status == LZMA_STATUS_FINISHED_WITH_MARK || status == LZMA_STATUS_MAYBE_FINISHED_WITHOUT_MARK;
-            damaged = !complete || lzma.dicPos != out.size() || !stream.empty();
+            damaged = !complete || lzma.dicPos != outSize || !stream.empty();
         }
         return !damaged;
     }
@@ -77,10 +81,14 @@ bool PayloadDecoder::Begin(std::string_view payload) {
                               &allocator) != SZ_OK) {
         return false;
     }
-    state_->out.assign(static_cast<std::size_t>(unpacked), '\0');
+    state_->outSize = static_cast<std::size_t>(unpacked);
+    state_->out.reset(new (std::nothrow) char[std::max<std::size_t>(state_->outSize, 1)]);
+    if (!state_->out) {
+        return false;
+    }
     state_->stream = payload.substr(LZMA_PROPS_SIZE + kSizeBytes);
-    state_->lzma.dic = reinterpret_cast<Byte*>(state_->out.data());
-    state_->lzma.dicBufSize = state_->out.size();
+    state_->lzma.dic = reinterpret_cast<Byte*>(state_->out.get());
+    state_->lzma.dicBufSize = state_->outSize;
     LzmaDec_Init(&state_->lzma);
     return true;
 }
@@ -90,19 +98,19 @@ bool PayloadDecoder::DecodeTo(std::uint64_t end) {
 }
 
 bool PayloadDecoder::Finish() {
-    return state_->Step(state_->out.size(), LZMA_FINISH_END);
+    return state_->Step(state_->outSize, LZMA_FINISH_END);
 }
 
 std::uint64_t PayloadDecoder::TotalBytes() const {
-    return state_->out.size();
+    return state_->outSize;
 }
 
 std::string_view PayloadDecoder::Decoded() const {
-    return std::string_view(state_->out).substr(0, state_->lzma.dicPos);
+    return state_->out ? std::string_view(state_->out.get(), state_->lzma.dicPos) : std::string_view();
 }
 
-std::string PayloadDecoder::Release() {
-    return std::move(state_->out);
+void PayloadDecoder::Discard() {
+    state_ = std::make_unique<State>();
 }
 
 std::optional<std::string> DecodePayload(std::string_view payload) {
@@ -110,7 +118,7 @@ std::optional<std::string> DecodePayload(std::string_view payload) {
     if (!decoder.Begin(payload) || !decoder.Finish()) {
         return std::nullopt;
     }
-    return decoder.Release();
+    return std::string(decoder.Decoded());
 }
 
 }  // namespace tessaro::bundle

@@ -106,6 +106,8 @@ int RunInstaller(HINSTANCE instance) {
             });
         }
         frmMain->Create();
+        // The window is up: the rest of a Setup.exe's files now come out behind it.
+        bundle.StartTheRest();
     });
     if (outcome != StartOutcome::Running || !frmMain || frmMain->hwnd() == nullptr) {
         return state.exitStatus;

@@ -129,6 +129,29 @@ bool MakeParents(const std::wstring& root, const std::wstring& relative) {
     return true;
 }
 
+// The running exe, mapped rather than read: no copy of a payload that may be tens of megabytes before the
+// window. The view stays valid after the handles close.
+bool MapOwnFile(win::UniqueMappedView& view, std::string_view& bytes) {
+    win::UniqueFileHandle file(CreateFileW(StartupServicesWin::ModuleFileName().c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 ||
+        static_cast<uint64_t>(size.QuadPart) > kMaxSetupBytes) {
+        return false;
+    }
+    win::UniqueHandleNull mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping) {
+        return false;
+    }
+    view.Reset(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view) {
+        return false;
+    }
+    bytes = std::string_view(static_cast<const char*>(view.Get()), static_cast<std::size_t>(size.QuadPart));
+    return true;
+}
+
 // Depth first; a junction or other reparse point is removed itself, never followed.
 void RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW entry{};
@@ -160,11 +183,15 @@ void RemoveTree(const std::wstring& folder) {
 
 // What the thread needs to unpack the files the window can do without.
 struct BundleRest {
-    std::string exe;  // the Setup.exe's bytes: the payload the decoder reads lies in them
+    // The Setup.exe's bytes, which hold the payload the decoder reads: the file mapped, or else read.
+    win::UniqueMappedView view;
+    std::string exeCopy;
+    std::string_view exe;
     bundle::PayloadDecoder decoder;
     bundle::ArchiveIndex index;
     std::wstring folder;
     std::size_t next = 0;  // the first entry not written yet
+    bool started = false;
     std::atomic<bool> stop{false};
     UnpackOutcome outcome = UnpackOutcome::Unpacked;  // the thread's answer, read once it has ended
     win::UniqueHandleNull thread;
@@ -198,8 +225,9 @@ struct BundleRest {
     void WriteTheRest() {
         outcome = WriteEntries(index.entries.size());
         // Both buffers are as large as the add-on: give them back before the install run.
-        std::string().swap(exe);
-        decoder.Release();
+        std::string().swap(exeCopy);
+        view.Reset();
+        decoder.Discard();
     }
 
     static DWORD WINAPI ThreadMain(void* context) {
@@ -218,10 +246,22 @@ UnpackedBundle::~UnpackedBundle() {
 UnpackedBundle::UnpackedBundle(UnpackedBundle&&) noexcept = default;
 UnpackedBundle& UnpackedBundle::operator=(UnpackedBundle&&) noexcept = default;
 
+void UnpackedBundle::StartTheRest() {
+    if (!rest_ || rest_->started) {
+        return;
+    }
+    rest_->started = true;
+    rest_->thread.Reset(CreateThread(nullptr, 0, &BundleRest::ThreadMain, rest_.get(), 0, nullptr));
+    if (!rest_->thread) {
+        rest_->WriteTheRest();
+    }
+}
+
 UnpackOutcome UnpackedBundle::WaitForTheRest() {
     if (!rest_) {
         return outcome;
     }
+    StartTheRest();
     if (rest_->thread) {
         while (!win::WaitDispatchingWithoutInput(rest_->thread.Get(), 60 * 1000)) {
         }
@@ -250,12 +290,15 @@ UnpackedBundle UnpackOwnBundle() {
     }
     SweepStaleBundleFolders();
     unpacked.outcome = UnpackOutcome::Damaged;
-    FileBytes exe = TextFilesWin::ReadAllUpTo(StartupServicesWin::ModuleFileName(), kMaxSetupBytes);
-    if (exe.status != ReadStatus::Ok) {
-        return unpacked;
-    }
     auto rest = std::make_unique<BundleRest>();
-    rest->exe = std::move(exe.bytes);
+    if (!MapOwnFile(rest->view, rest->exe)) {
+        FileBytes exe = TextFilesWin::ReadAllUpTo(StartupServicesWin::ModuleFileName(), kMaxSetupBytes);
+        if (exe.status != ReadStatus::Ok) {
+            return unpacked;
+        }
+        rest->exeCopy = std::move(exe.bytes);
+        rest->exe = rest->exeCopy;
+    }
     // The whole payload's CRC is checked here, before anything is written or shown: a damaged download never
     // gets as far as the window.
     bundle::BundleState state = bundle::BundleState::Damaged;
@@ -302,12 +345,7 @@ UnpackedBundle UnpackOwnBundle() {
         return unpacked;
     }
     unpacked.outcome = UnpackOutcome::Unpacked;
-    BundleRest* context = rest.get();
     unpacked.rest_ = std::move(rest);
-    unpacked.rest_->thread.Reset(CreateThread(nullptr, 0, &BundleRest::ThreadMain, context, 0, nullptr));
-    if (!unpacked.rest_->thread) {
-        context->WriteTheRest();
-    }
     return unpacked;
 }
 

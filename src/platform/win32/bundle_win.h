@@ -23,7 +23,7 @@ enum class UnpackOutcome {
 struct BundleRest;
 
 // The window's files (InstInfo.ini and the cover picture) are out when UnpackOwnBundle returns; the rest is
-// unpacked by a thread of its own meanwhile, so that a big add-on does not hold the window back.
+// unpacked by a thread of its own once the window is up, so that a big add-on does not hold the window back.
 class UnpackedBundle {
   public:
     UnpackedBundle();
@@ -34,8 +34,10 @@ class UnpackedBundle {
     UnpackOutcome outcome = UnpackOutcome::NotABundle;
     std::wstring folder;  // without a trailing separator
 
-    // Waits until every file is out, keeping the thread's windows painted, and tells how that went: Unpacked,
-    // Damaged or NoRoom. Nothing is installed before this has answered Unpacked.
+    // Starts unpacking the rest behind the window.
+    void StartTheRest();
+    // Starts the rest if need be and waits until every file is out, keeping the thread's windows painted, and tells how
+    // that went: Unpacked, Damaged or NoRoom. Nothing is installed before this has answered Unpacked.
     UnpackOutcome WaitForTheRest();
 
     // Stops the unpacking and removes what it can of the folder; what is still in use (a program a run task

@@ -85,6 +85,13 @@ struct IconTraits {
     static void Close(Handle handle) noexcept { ::DestroyIcon(handle); }
 };
 
+// A view of a file mapping (MapViewOfFile).
+struct MappedViewTraits {
+    using Handle = const void*;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle handle) noexcept { ::UnmapViewOfFile(handle); }
+};
+
 using UniqueHandleNull = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueHKey = UniqueHandle<RegKeyTraits>;
@@ -92,6 +99,7 @@ using UniqueGdiObject = UniqueHandle<GdiObjectTraits<HGDIOBJ>>;
 using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
 using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueMappedView = UniqueHandle<MappedViewTraits>;
 
 // Runs a cleanup when the scope ends, unless dismissed.
 template <class F>
