@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 #include "platform/windows_paths.h"
 
@@ -9,28 +10,34 @@ namespace tessaro::bundle {
 namespace {
 
 // CRC-32 eight bytes at a step ("slicing by eight"): table k gives the CRC of a byte followed by k zero bytes.
-// Setup.exe checks its whole payload before its window shows, so this is on the way to the window.
+// Setup.exe checks its whole payload before its window shows, so this is on the way to the window. The 8 KB of
+// tables are made when first needed rather than carried in every Tessaro.exe.
 using CrcTables = std::array<std::array<std::uint32_t, 256>, 8>;
 
-constexpr CrcTables MakeCrcTables() {
-    CrcTables tables{};
+std::unique_ptr<CrcTables> MakeCrcTables() {
+    auto tables = std::make_unique<CrcTables>();
     for (std::uint32_t n = 0; n < 256; ++n) {
         std::uint32_t c = n;
         for (int k = 0; k < 8; ++k) {
             c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
         }
-        tables[0][n] = c;
+        (*tables)[0][n] = c;
     }
     for (std::size_t k = 1; k < 8; ++k) {
         for (std::uint32_t n = 0; n < 256; ++n) {
-            const std::uint32_t previous = tables[k - 1][n];
-            tables[k][n] = tables[0][previous & 0xFF] ^ (previous >> 8);
+            const std::uint32_t previous = (*tables)[k - 1][n];
+            (*tables)[k][n] = (*tables)[0][previous & 0xFF] ^ (previous >> 8);
         }
     }
     return tables;
 }
 
-constexpr CrcTables kCrcTables = MakeCrcTables();
+// On the heap: a table of static storage, even one zero-initialised, would take its 8 KB in the file (the
+// Windows builds place such data in .data), and one the compiler could work out would be carried finished.
+const CrcTables& TheCrcTables() {
+    static const std::unique_ptr<CrcTables> tables = MakeCrcTables();
+    return *tables;
+}
 
 void PutLe(std::string& out, std::uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
@@ -77,7 +84,7 @@ constexpr int kSizeBytes = 8;
 }  // namespace
 
 std::uint32_t Crc32(std::string_view bytes) {
-    const auto& t = kCrcTables;
+    const CrcTables& t = TheCrcTables();
     const auto at = [&bytes](std::size_t i) {
         return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]));
     };
