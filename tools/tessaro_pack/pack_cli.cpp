@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "config/utf8.h"
 #include "instinfo_check/cli.h"
 #include "instinfo_check/files.h"
 #include "instinfo_check/phrase.h"
@@ -33,6 +34,7 @@ struct PackTexts {
     std::string_view wrote;
     std::string_view unknownKey;
     std::string_view badIcon;
+    std::string_view notUtf8;
 };
 
 constexpr PackTexts kEnglish{
@@ -52,6 +54,7 @@ constexpr PackTexts kEnglish{
     "refused: --version knows no key {0}; it takes ProductName, ProductVersion, CompanyName, FileDescription, "
     "LegalCopyright\n",
     "refused: {0} is no usable icon: {1}\n",
+    "refused: the value of --version {0} is not UTF-8 text\n",
 };
 
 constexpr PackTexts kChinese{
@@ -71,6 +74,7 @@ constexpr PackTexts kChinese{
     "拒绝：--version 没有键 {0}；可用的键为 ProductName、ProductVersion、CompanyName、FileDescription、"
     "LegalCopyright\n",
     "拒绝：{0} 不是可用的图标：{1}\n",
+    "拒绝：--version {0} 的值不是 UTF-8 文本\n",
 };
 
 std::string Fill(std::string_view text, std::initializer_list<std::string> values) {
@@ -151,6 +155,10 @@ int RunPack(std::span<const std::string> args, const PackEnvironment& environmen
         const std::optional<std::string_view> canonical = CanonicalVersionKey(key);
         if (!canonical) {
             environment.writeError(Fill(words.unknownKey, {key}));
+            return kExitRefused;
+        }
+        if (tessaro::utf8::Sanitize(value) != value) {
+            environment.writeError(Fill(words.notUtf8, {std::string(*canonical)}));
             return kExitRefused;
         }
         branding.versions.emplace_back(*canonical, value);
