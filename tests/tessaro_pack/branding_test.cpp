@@ -464,6 +464,28 @@ TEST(PackBranding, RefusesADamagedIconAnUnknownKeyAndAStubItCannotRewriteSafely)
         {"no version block", [&](std::string) { return Stub(noVersion); }},
         {"no application icon", [&](std::string) { return Stub(noAppIcon); }},
     };
+    // A tree whose entries all lead to one directory and one data block would otherwise multiply into 1600.
+    std::string looped(24, '\0');
+    le::Put16(looped, 14, 1);
+    le::Put32(looped, 16, 1);
+    le::Put32(looped, 20, 0x80000000u | 24);
+    for (const std::uint32_t target : {0x80000000u | 360, 696u}) {
+        looped.append(16, '\0');
+        le::Put16(looped, looped.size() - 2, 40);
+        for (std::uint32_t i = 1; i <= 40; ++i) {
+            le::Append(looped, i, 4);
+            le::Append(looped, target, 4);
+        }
+    }
+    for (const std::uint32_t field : {kResourceRva + 712, 1000u, 0u, 0u}) {
+        le::Append(looped, field, 4);
+    }
+    looped.append(1000, 'x');
+    EXPECT_FALSE(ParseResourceTree(looped, kResourceRva, error));
+    looped.replace(24 + 12, 4, std::string("\0\0\x01\0", 4));  // one name, one language: a sound tree
+    looped.replace(360 + 12, 4, std::string("\0\0\x01\0", 4));
+    EXPECT_TRUE(ParseResourceTree(looped, kResourceRva, error)) << error;
+
     Branding branding;
     branding.icon = *ReadIconFile(good, error);
     branding.versions = {{"ProductName", "x"}};

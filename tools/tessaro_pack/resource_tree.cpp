@@ -87,6 +87,12 @@ class TreeReader {
         if (dataRva < rva_ || !Inside(dataRva - rva_, size)) {
             return Fail("a resource's data lies outside the section");
         }
+        // Entries may point at one directory or data block many times over; a real tree holds each leaf once, so
+        // more leaves or data than the section has room for is a crafted loop, not resources.
+        copied_ += size;
+        if (out.size() >= section_.size() / kDataEntryBytes || copied_ > section_.size()) {
+            return Fail("the tree names more resources than its section holds");
+        }
         path.codePage = le::Get32(section_, at + 8);
         path.bytes = section_.substr(dataRva - rva_, size);
         out.push_back(path);
@@ -96,6 +102,7 @@ class TreeReader {
     std::string_view section_;
     std::uint32_t rva_;
     std::string& error_;
+    std::uint64_t copied_ = 0;
 };
 
 // Named entries first, in the order they came; numbers ascending.
