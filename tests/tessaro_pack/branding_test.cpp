@@ -423,6 +423,7 @@ TEST(PackBranding, RefusesADamagedIconAnUnknownKeyAndAStubItCannotRewriteSafely)
         {{"--icon", temp.Path("damaged.ico")}, kExitRefused, "damaged.ico is no usable icon: picture 1"},
         {{"--icon", temp.Path("missing.ico")}, kExitFiles, "cannot read"},
         {{"--version", "ProductName=\xFF\xFE"}, kExitRefused, "--version ProductName is not UTF-8"},
+        {{"--version", "FileDescription=" + std::string(33000, 'x')}, kExitFiles, "too long for a version block"},
     };
     for (const ArgumentCase& c : arguments) {
         std::vector<std::string> args = c.options;

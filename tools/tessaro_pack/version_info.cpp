@@ -14,6 +14,8 @@ constexpr std::uint16_t kText = 1;
 constexpr std::uint32_t kFixedSignature = 0xFEEF04BDu;
 constexpr std::size_t kFixedBytes = 52;
 constexpr std::size_t kProductVersionAt = 16;  // in VS_FIXEDFILEINFO: dwProductVersionMS, then LS
+constexpr int kMaxDepth = 8;                   // a real block nests four deep: info, StringFileInfo, table, string
+constexpr std::size_t kMaxNodeBytes = 0xFFFF;  // a node's length is 16 bits
 
 // A node of a version block: a key, a value, and the nodes it holds (VS_VERSIONINFO, StringFileInfo, a string
 // table, a string, ...).
@@ -28,8 +30,8 @@ std::size_t Aligned(std::size_t at) {
     return (at + 3) / 4 * 4;
 }
 
-std::optional<Node> ParseNode(std::string_view block, std::size_t at, std::size_t end) {
-    if (at + kHeaderBytes > end) {
+std::optional<Node> ParseNode(std::string_view block, std::size_t at, std::size_t end, int depth = 0) {
+    if (at + kHeaderBytes > end || depth == kMaxDepth) {
         return std::nullopt;
     }
     const std::size_t nodeEnd = at + le::Get16(block, at);
@@ -60,7 +62,7 @@ std::optional<Node> ParseNode(std::string_view block, std::size_t at, std::size_
     }
     node.value = block.substr(p, valueBytes);
     for (p = Aligned(p + valueBytes); p < nodeEnd;) {
-        std::optional<Node> child = ParseNode(block, p, nodeEnd);
+        std::optional<Node> child = ParseNode(block, p, nodeEnd, depth + 1);
         if (!child) {
             return std::nullopt;
         }
@@ -70,7 +72,8 @@ std::optional<Node> ParseNode(std::string_view block, std::size_t at, std::size_
     return node;
 }
 
-std::string SerializeNode(const Node& node) {
+// Nothing when a node would grow past what its 16-bit length can say.
+std::optional<std::string> SerializeNode(const Node& node) {
     std::string out(kHeaderBytes, '\0');
     for (const char16_t unit : node.key) {
         le::Append(out, unit, 2);
@@ -80,7 +83,14 @@ std::string SerializeNode(const Node& node) {
     out += node.value;
     for (const Node& child : node.children) {
         le::PadTo(out, 4);
-        out += SerializeNode(child);
+        const std::optional<std::string> bytes = SerializeNode(child);
+        if (!bytes) {
+            return std::nullopt;
+        }
+        out += *bytes;
+    }
+    if (out.size() > kMaxNodeBytes) {
+        return std::nullopt;
     }
     le::Put16(out, 0, static_cast<std::uint32_t>(out.size()));
     le::Put16(out, 2, static_cast<std::uint32_t>(node.type == kText ? node.value.size() / 2 : node.value.size()));
@@ -205,7 +215,11 @@ std::optional<std::string> EditVersionInfo(std::string_view block,
         le::Put32(root->value, kProductVersionAt, (*numbers)[0] << 16 | (*numbers)[1]);
         le::Put32(root->value, kProductVersionAt + 4, (*numbers)[2] << 16 | (*numbers)[3]);
     }
-    return SerializeNode(*root);
+    std::optional<std::string> edited = SerializeNode(*root);
+    if (!edited) {
+        error = "the version strings are too long for a version block (64 KB)";
+    }
+    return edited;
 }
 
 }  // namespace tessaro_pack
