@@ -6,8 +6,10 @@ from __future__ import annotations
 
 import random
 import shutil
+import struct
 import subprocess
 import time
+import zlib
 from pathlib import Path
 
 import pytest
@@ -19,6 +21,7 @@ from tessaro_ui import BOX_TITLE, EXIT_CLOSED, EXIT_INSTALLED, SUCCESS
 
 PACK = harness.REPO_ROOT / "build" / "host" / "tools" / "tessaro_pack" / "tessaro-pack"
 LOCKER_EXE = harness.BUILD_DIR / "file_locker.exe"
+FILEINFO_EXE = harness.BUILD_DIR / "fileinfo.exe"
 SAMPLE_ADDON = harness.REPO_ROOT / "samples" / "demo-addon"
 EXIT_BUNDLE_DAMAGED = 9
 DAMAGED = "安装程序已损坏（可能没有下载完整），无法安装。\r\n请重新下载安装程序。"
@@ -42,9 +45,9 @@ def pack() -> Path:
     return PACK
 
 
-def make_setup(pack: Path, folder: Path, target: Path) -> subprocess.CompletedProcess:
+def make_setup(pack: Path, folder: Path, target: Path, *options: str) -> subprocess.CompletedProcess:
     target.parent.mkdir(parents=True, exist_ok=True)
-    return subprocess.run([str(pack), "--stub", str(harness.TESSARO_EXE), str(folder), "-o", str(target)],
+    return subprocess.run([str(pack), "--stub", str(harness.TESSARO_EXE), *options, str(folder), "-o", str(target)],
                           capture_output=True, text=True, timeout=120)
 
 
@@ -58,6 +61,41 @@ def demo_folder(tmp_path: Path, extra_ini: str = "", extra: dict[str, bytes] | N
     for name, data in (extra or {}).items():
         (folder / name).write_bytes(data)
     return folder
+
+
+def sign(tmp_path: Path, unsigned: Path, signed: Path) -> subprocess.CompletedProcess:
+    """Signs with a throw-away certificate, as a maker would with theirs; returns what osslsigncode verify said."""
+    key, cert = tmp_path / "key.pem", tmp_path / "cert.pem"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", str(key), "-out",
+                    str(cert), "-days", "2", "-subj", "/CN=Tessaro test signer"], check=True, capture_output=True)
+    signed.parent.mkdir(parents=True, exist_ok=True)
+    signed.unlink(missing_ok=True)
+    subprocess.run(["osslsigncode", "sign", "-certs", str(cert), "-key", str(key), "-n", "宏工具箱", "-in",
+                    str(unsigned), "-out", str(signed)], check=True, capture_output=True)
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", str(cert), "-in", str(signed)],
+                          capture_output=True, text=True)
+
+
+def icon_images(ico: bytes) -> list[tuple[int, int, int, bytes]]:
+    """Width, height, bit count and bytes of each picture of an .ico file, in order."""
+    _, kind, count = struct.unpack_from("<HHH", ico)
+    assert kind == 1
+    images = []
+    for i in range(count):
+        width, height, _, _, _, bits, size, offset = struct.unpack_from("<BBBBHHII", ico, 6 + 16 * i)
+        images.append((width, height, bits, ico[offset:offset + size]))
+    return images
+
+
+def file_info(env: harness.WineEnv, exe: Path) -> dict[str, list[str]]:
+    """What Windows reads from the exe's resources (fileinfo.exe), each fact's values by its name."""
+    result = env.run([str(FILEINFO_EXE), env.windows_path(exe)], timeout=60)
+    assert result.returncode == 0, result
+    facts: dict[str, list[str]] = {}
+    for line in result.stdout.decode("utf-8").splitlines():
+        name, _, value = line.partition("\t")
+        facts.setdefault(name, []).append(value)
+    return facts
 
 
 def unpacked_folders(env: harness.WineEnv) -> list[Path]:
@@ -169,19 +207,57 @@ def test_a_damaged_setup_exe_says_so_and_unpacks_nothing(wine_env, driver, pack,
 def test_a_signed_setup_exe_verifies_and_runs(wine_env, standin, pack, tmp_path):
     unsigned = tmp_path / "Setup.exe"
     assert make_setup(pack, demo_folder(tmp_path), unsigned).returncode == 0
-    key, cert = tmp_path / "key.pem", tmp_path / "cert.pem"
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", str(key), "-out",
-                    str(cert), "-days", "2", "-subj", "/CN=Tessaro test signer"], check=True, capture_output=True)
     signed = wine_env.drive_c / "downloads" / "signed-Setup.exe"
-    signed.unlink(missing_ok=True)
-    subprocess.run(["osslsigncode", "sign", "-certs", str(cert), "-key", str(key), "-n", "宏工具箱", "-in",
-                    str(unsigned), "-out", str(signed)], check=True, capture_output=True)
-    verified = subprocess.run(["osslsigncode", "verify", "-CAfile", str(cert), "-in", str(signed)],
-                              capture_output=True, text=True)
+    verified = sign(tmp_path, unsigned, signed)
     assert verified.returncode == 0, verified.stdout + verified.stderr
     assert signed.stat().st_size > unsigned.stat().st_size
     assert run_setup(wine_env, signed, "/S") == EXIT_INSTALLED
     assert (standin.folders["GMSPath"] / "MacroToolbox.gms").exists()
+
+
+@pytest.mark.x86
+def test_a_setup_exe_shows_the_makers_icon_and_version_and_still_signs_and_installs(wine_env, standin, pack,
+                                                                                    tmp_path):
+    """Windows reads the maker's icon and version strings from the Setup.exe; what was not given stays ours, and
+    the file still signs, verifies and installs."""
+    ico = tmp_path / "maker.ico"
+    subprocess.run(["convert", "-size", "48x48", "xc:none", "-fill", "#1e90ff", "-draw", "circle 24,24 24,3",
+                    "-fill", "#ffd700", "-draw", "rectangle 15,15 32,32", "-define", "icon:auto-resize=48,32,16",
+                    str(ico)], check=True, capture_output=True)
+    images = icon_images(ico.read_bytes())
+    setup = tmp_path / "branded-Setup.exe"
+    result = make_setup(pack, demo_folder(tmp_path), setup, "--icon", str(ico), "--version", "ProductName=宏工具箱",
+                        "--version", "companyname=某某工作室", "--version", "ProductVersion=2.1",
+                        "--version", "LegalCopyright=© 2026 某某工作室 · Ltd.")
+    assert result.returncode == 0, result.stderr
+
+    ours, theirs = file_info(wine_env, harness.TESSARO_EXE), file_info(wine_env, setup)
+    assert theirs["string ProductName"] == ["宏工具箱"]
+    assert theirs["string CompanyName"] == ["某某工作室"]
+    assert theirs["string ProductVersion"] == ["2.1"]
+    assert theirs["string LegalCopyright"] == ["© 2026 某某工作室 · Ltd."]
+    for kept in ("string FileDescription", "string FileVersion", "string OriginalFilename", "translation"):
+        assert theirs[kept] == ours[kept], kept
+    assert theirs["translation"] == ["0804 04b0"]
+    file_version, product_version = theirs["fixed"][0].split("\t")
+    assert (file_version, product_version) == (ours["fixed"][0].split("\t")[0], "2.1.0.0")
+    # Each image of the application icon is the maker's, byte for byte, and Windows makes an icon of it.
+    assert theirs["icon"] == [f"{w} {h} {bits} {len(data)} {zlib.crc32(data):08x} {w}x{h}"
+                              for w, h, bits, data in images]
+    assert theirs["icon"] != ours["icon"]
+    header_sum, computed_sum = theirs["checksum"][0].split()
+    assert header_sum == computed_sum != "00000000"
+    # icoutils reads the same pictures.
+    extracted = subprocess.run(["wrestool", "-x", "--type=14", "--name=1", str(setup)], capture_output=True,
+                               check=True).stdout
+    assert icon_images(extracted) == images
+
+    signed = wine_env.drive_c / "downloads" / "branded-signed-Setup.exe"
+    verified = sign(tmp_path, setup, signed)
+    assert verified.returncode == 0, verified.stdout + verified.stderr
+    assert run_setup(wine_env, signed, "/S") == EXIT_INSTALLED
+    assert (standin.folders["GMSPath"] / "MacroToolbox.gms").read_bytes() == \
+        (SAMPLE_ADDON / "MacroToolbox.gms").read_bytes()
 
 
 def test_the_unpacked_folder_waits_for_a_program_still_running_from_it(wine_env, standin, pack, tmp_path):

@@ -6,10 +6,14 @@
 #include <iterator>
 #include <vector>
 
+#include "config/utf8.h"
 #include "instinfo_check/cli.h"
 #include "instinfo_check/files.h"
 #include "instinfo_check/phrase.h"
+#include "tessaro_pack/branding.h"
 #include "tessaro_pack/pack.h"
+#include "tessaro_pack/pe_sections.h"
+#include "tessaro_pack/version_info.h"
 
 namespace tessaro_pack {
 namespace {
@@ -28,10 +32,16 @@ struct PackTexts {
     std::string_view cannotWrite;
     std::string_view noDecoder;
     std::string_view wrote;
+    std::string_view unknownKey;
+    std::string_view badIcon;
+    std::string_view notUtf8;
 };
 
 constexpr PackTexts kEnglish{
-    "usage: tessaro-pack [--arch x86|x64] [--stub Tessaro.exe] FOLDER [-o Setup.exe]\n",
+    "usage: tessaro-pack [--arch x86|x64] [--stub Tessaro.exe] [--icon FILE.ico] [--version KEY=VALUE]... FOLDER\n"
+    "                    [-o Setup.exe]\n"
+    "  --icon     the icon Explorer and the window show\n"
+    "  --version  KEY is ProductName, ProductVersion, CompanyName, FileDescription or LegalCopyright\n",
     "warning: line {0} [{1}] {2}\n",
     "refused: ",
     "refused: the required file {0} is not in the folder\n",
@@ -41,10 +51,17 @@ constexpr PackTexts kEnglish{
     "cannot write {0}\n",
     "this system cannot decode code page 936\n",
     "wrote {0}: {1} bytes, {2} of them the installer\n",
+    "refused: --version knows no key {0}; it takes ProductName, ProductVersion, CompanyName, FileDescription, "
+    "LegalCopyright\n",
+    "refused: {0} is no usable icon: {1}\n",
+    "refused: the value of --version {0} is not UTF-8 text\n",
 };
 
 constexpr PackTexts kChinese{
-    "用法：tessaro-pack [--arch x86|x64] [--stub Tessaro.exe] 文件夹 [-o Setup.exe]\n",
+    "用法：tessaro-pack [--arch x86|x64] [--stub Tessaro.exe] [--icon 图标.ico] [--version 键=值]... 文件夹\n"
+    "                   [-o Setup.exe]\n"
+    "  --icon     资源管理器和窗口显示的图标\n"
+    "  --version  键为 ProductName、ProductVersion、CompanyName、FileDescription 或 LegalCopyright\n",
     "警告：第 {0} 行 [{1}] {2}\n",
     "拒绝：",
     "拒绝：必需的文件 {0} 不在文件夹中\n",
@@ -54,6 +71,10 @@ constexpr PackTexts kChinese{
     "无法写入 {0}\n",
     "本系统不能解码代码页 936\n",
     "已生成 {0}：共 {1} 字节，其中安装程序 {2} 字节\n",
+    "拒绝：--version 没有键 {0}；可用的键为 ProductName、ProductVersion、CompanyName、FileDescription、"
+    "LegalCopyright\n",
+    "拒绝：{0} 不是可用的图标：{1}\n",
+    "拒绝：--version {0} 的值不是 UTF-8 文本\n",
 };
 
 std::string Fill(std::string_view text, std::initializer_list<std::string> values) {
@@ -82,18 +103,30 @@ struct Arguments {
     std::string stub;
     std::string folder;
     std::string output;
+    std::string icon;
+    std::vector<std::pair<std::string, std::string>> versions;  // as given: the key in any letter case
 };
 
 std::optional<Arguments> Parse(std::span<const std::string> args) {
     Arguments parsed;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
-        if (option == "--arch" || option == "--stub" || option == "-o") {
+        if (option == "--arch" || option == "--stub" || option == "-o" || option == "--icon") {
             if (i + 1 == args.size()) {
                 return std::nullopt;
             }
             const std::string& value = args[++i];
-            (option == "--arch" ? parsed.arch : option == "--stub" ? parsed.stub : parsed.output) = value;
+            (option == "--arch"   ? parsed.arch
+             : option == "--stub" ? parsed.stub
+             : option == "-o"     ? parsed.output
+                                  : parsed.icon) = value;
+        } else if (option == "--version") {
+            const std::size_t equals = i + 1 < args.size() ? args[i + 1].find('=') : std::string::npos;
+            if (equals == std::string::npos || equals == 0) {
+                return std::nullopt;
+            }
+            const std::string& pair = args[++i];
+            parsed.versions.emplace_back(pair.substr(0, equals), pair.substr(equals + 1));
         } else if (parsed.folder.empty() && !option.starts_with("-")) {
             parsed.folder = option;
         } else {
@@ -117,6 +150,34 @@ int RunPack(std::span<const std::string> args, const PackEnvironment& environmen
         environment.writeError(words.usage);
         return kExitUsage;
     }
+    Branding branding;
+    for (const auto& [key, value] : parsed->versions) {
+        const std::optional<std::string_view> canonical = CanonicalVersionKey(key);
+        if (!canonical) {
+            environment.writeError(Fill(words.unknownKey, {key}));
+            return kExitRefused;
+        }
+        if (tessaro::utf8::Sanitize(value) != value) {
+            environment.writeError(Fill(words.notUtf8, {std::string(*canonical)}));
+            return kExitRefused;
+        }
+        branding.versions.emplace_back(*canonical, value);
+    }
+    if (!parsed->icon.empty()) {
+        std::string icon;
+        if (!ReadFile(instinfo_check::PathFromUtf8(parsed->icon), icon)) {
+            environment.writeError(Fill(words.cannotRead, {parsed->icon}));
+            return kExitFiles;
+        }
+        std::string why;
+        std::optional<std::vector<IconImage>> images = ReadIconFile(icon, why);
+        if (!images) {
+            environment.writeError(Fill(words.badIcon, {parsed->icon, why}));
+            return kExitRefused;
+        }
+        branding.icon = std::move(*images);
+    }
+
     const fs::path folder = instinfo_check::PathFromUtf8(parsed->folder);
     std::string output = parsed->output;
     if (output.empty()) {
@@ -174,10 +235,22 @@ int RunPack(std::span<const std::string> args, const PackEnvironment& environmen
         return kExitFiles;
     }
     std::string error;
-    const std::string setup = BuildSetup(stub, files, plan.windowFiles, error);
+    if (!branding.Empty()) {
+        std::optional<std::string> branded = ApplyBranding(stub, branding, error);
+        if (!branded) {
+            environment.writeError(error + "\n");
+            return kExitFiles;
+        }
+        stub = std::move(*branded);
+    }
+    std::string setup = BuildSetup(stub, files, plan.windowFiles, error);
     if (setup.empty()) {
         environment.writeError(error + "\n");
         return kExitFiles;
+    }
+    if (!branding.Empty()) {
+        // The checksum covers the whole file, the payload too; a plain Setup.exe keeps the stub's as it was.
+        StampPeChecksum(setup);
     }
     std::ofstream out(instinfo_check::PathFromUtf8(output), std::ios::binary | std::ios::trunc);
     out.write(setup.data(), static_cast<std::streamsize>(setup.size()));

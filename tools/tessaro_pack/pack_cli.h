@@ -27,9 +27,11 @@ struct PackEnvironment {
     std::string stubX64;
 };
 
-// tessaro-pack [--arch x86|x64] [--stub Tessaro.exe] FOLDER [-o Setup.exe]
-// Without -o the Setup.exe goes beside the folder as "<folder name>-Setup.exe", which is what a folder dropped
-// onto the program gets. Returns the exit status.
+// tessaro-pack [--arch x86|x64] [--stub Tessaro.exe] [--icon FILE.ico] [--version KEY=VALUE]... FOLDER
+//              [-o Setup.exe]
+// --icon and --version put the maker's icon and version strings into the Setup.exe's resources. Without -o the
+// Setup.exe goes beside the folder as "<folder name>-Setup.exe", which is what a folder dropped onto the program gets.
+// Returns the exit status.
 int RunPack(std::span<const std::string> args, const PackEnvironment& environment);
 
 }  // namespace tessaro_pack
