@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <set>
 
 #include "config/config_text.h"
@@ -37,21 +38,22 @@ FolderPlan PlanFolder(const fs::path& folder, const tessaro::AnsiDecoder& decode
         return plan;
     }
     std::set<std::string> packed{std::string(tessaro::kConfigFileName)};
-    const auto take = [&](std::string_view name) {
+    // The name a file goes into the bundle under, as found beside InstInfo.ini; nothing when it is not there.
+    const auto take = [&](std::string_view name) -> std::optional<std::string> {
         const Lookup found = instinfo_check::FindBeside(folder, name);
-        if (found.presence == Presence::File) {
-            packed.insert(WindowsName(found.foundAs));
+        if (found.presence != Presence::File) {
+            return std::nullopt;
         }
-        return found.presence == Presence::File;
+        std::string packedAs = WindowsName(found.foundAs);
+        packed.insert(packedAs);
+        return packedAs;
     };
     // The window needs InstInfo.ini and its picture; they go first, so that Setup.exe can show it before the
     // rest is out.
     plan.packed.push_back(std::string(tessaro::kConfigFileName));
-    if (plan.report.pictureExists && take(plan.report.picture)) {
-        const std::string picture = WindowsName(instinfo_check::FindBeside(folder, plan.report.picture).foundAs);
-        if (picture != plan.packed.front()) {
-            plan.packed.push_back(picture);
-        }
+    if (const auto picture = plan.report.pictureExists ? take(plan.report.picture) : std::nullopt;
+        picture && *picture != plan.packed.front()) {
+        plan.packed.push_back(*picture);
     }
     plan.windowFiles = static_cast<std::uint32_t>(plan.packed.size());
     const std::set<std::string> forTheWindow(plan.packed.begin(), plan.packed.end());

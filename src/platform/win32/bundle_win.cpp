@@ -230,6 +230,17 @@ struct BundleRest {
         decoder.Discard();
     }
 
+    // Ends the unpacking thread, if it runs, at its next step.
+    void Stop() {
+        if (thread) {
+            stop = true;
+            WaitForSingleObject(thread.Get(), INFINITE);
+            thread.Reset();
+        }
+    }
+
+    ~BundleRest() { Stop(); }
+
     static DWORD WINAPI ThreadMain(void* context) {
         static_cast<BundleRest*>(context)->WriteTheRest();
         return 0;
@@ -237,12 +248,7 @@ struct BundleRest {
 };
 
 UnpackedBundle::UnpackedBundle() = default;
-UnpackedBundle::~UnpackedBundle() {
-    if (rest_ && rest_->thread) {
-        rest_->stop = true;
-        WaitForSingleObject(rest_->thread.Get(), INFINITE);
-    }
-}
+UnpackedBundle::~UnpackedBundle() = default;
 UnpackedBundle::UnpackedBundle(UnpackedBundle&&) noexcept = default;
 UnpackedBundle& UnpackedBundle::operator=(UnpackedBundle&&) noexcept = default;
 
@@ -271,10 +277,8 @@ UnpackOutcome UnpackedBundle::WaitForTheRest() {
 }
 
 void UnpackedBundle::Remove() {
-    if (rest_ && rest_->thread) {
-        rest_->stop = true;
-        WaitForSingleObject(rest_->thread.Get(), INFINITE);
-        rest_->thread.Reset();
+    if (rest_) {
+        rest_->Stop();
     }
     lock.Reset();
     if (!folder.empty()) {
