@@ -1,6 +1,6 @@
 #include "engine/exit_installer.h"
 
-#include <exception>
+#include <cstdlib>
 #include <string>
 
 #include "app/texts.h"
@@ -31,7 +31,7 @@ void ExitInstaller(InstallerState& state, Platform& platform) {
     state.Log.reset();
     platform.program.EndProgram(state.exitStatus);
     // EndProgram does not come back; should a platform break that promise, nothing of ours may run on.
-    std::terminate();
+    std::abort();
 }
 
 void FatalMissingFile(InstallerState& state, Platform& platform, std::string_view path) {

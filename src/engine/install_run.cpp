@@ -3,46 +3,13 @@
 #include <string>
 
 #include "app/texts.h"
-#include "engine/exit_installer.h"
 #include "engine/perform_task.h"
 #include "engine/run_failure.h"
+#include "engine/run_report.h"
 #include "engine/stop_coreldraw.h"
 
 namespace tessaro {
 namespace {
-
-struct FinalMessage {
-    std::string text;
-    MessageKind kind;
-    int exitStatus;
-};
-
-FinalMessage FinalMessageFor(const InstallerState& state, const RunFailure& failure) {
-    const std::string number = FailureNumberText(failure.number);
-    switch (ClassifyFailure(failure.number)) {
-        case FailureClass::None:
-            return {std::string(text::kMsgSuccess), MessageKind::Success, kExitInstalled};
-        case FailureClass::CorelMissing:
-            return {std::string(text::kMsgCorelMissing), MessageKind::Error,
-                    FailureStatus(state, kExitCorelNotInstalled)};
-        case FailureClass::CorelObjectFailed:
-            return {std::string(text::kMsgCorelObjectFailed) + number, MessageKind::Error, kExitFailed};
-        case FailureClass::Tolerated:  // never reaches the report: the failure handler carries on instead
-        case FailureClass::Unexpected:
-            break;
-    }
-    std::string message(text::kMsgUnexpectedHead);
-    message.append(failure.description).append(text::kMsgUnexpectedStop).append(text::kMsgCodeLabel).append(number);
-    return {std::move(message), MessageKind::Error, kExitFailed};
-}
-
-[[noreturn]] void Report(InstallerState& state, Platform& platform, const RunFailure& failure) {
-    const FinalMessage message = FinalMessageFor(state, failure);
-    LogDialogLine(state, message.text);
-    state.exitStatus = message.exitStatus;
-    platform.dialogs.ShowMessage(message.text, text::kAppTitle, message.kind);
-    ExitInstaller(state, platform);
-}
 
 std::string ConfirmationText() {
     return std::string(text::kMsgConfirmClose).append(text::kCrLf).append(text::kMsgConfirmSave);
@@ -57,42 +24,38 @@ void SetCaption(InstallerState& state, InstallButton& cmdInstall, std::string_vi
 
 void cmdInstall_Click(InstallerState& state, Platform& platform, InstallButton& cmdInstall) {
     LogLine(state, text::kLogInstallClicked);
-    FailureHandler run(state);
-    try {
-        LogLine(state, text::kLogShowingWarning);
-        if (platform.dialogs.ShowMessage(ConfirmationText(), text::kAppTitle, MessageKind::Confirmation) ==
-            DialogReply::Cancel) {
-            LogLine(state, text::kLogCancelClicked);
-            return;
-        }
-        LogLine(state, text::kLogDisablingButton);
-        cmdInstall.SetEnabled(false);
-        SetCaption(state, cmdInstall, text::kCaptionInitialising);
-        LogLine(state, text::kLogStoppingCorel);
-        run.Step(StopCorelDraw(platform.processes));
-        platform.program.Pause(kCorelShutdownPauseMs);
-        SetCaption(state, cmdInstall, text::kCaptionCheckingCorel);
-        LogLine(state, text::kLogCreatingCorel);
-        state.CorelApp = CorelApplication(run.Step(platform.automation.CreateObject(kCorelProgId)).value_or(nullptr));
-        LogLine(state, text::kLogHidingCorel);
-        run.Step(state.CorelApp.SetVisible(false));
-        LogLine(state, text::kLogCreatingFileSystem);
-        LogLine(state, text::kLogAnalysingTasks);
-
-        const int32_t lastTask = state.FileItems.UpperBound();
-        for (int32_t task = 0; task <= lastTask; ++task) {
-            const auto index = static_cast<std::size_t>(task);
-            const std::string& caption = state.FileItems.Field(4, index);
-            cmdInstall.SetCaption(caption.empty() ? text::kCaptionInstalling : std::string_view(caption));
-            PerformTask(state, platform, run, index);
-        }
-
-        run.Step(state.CorelApp.SetVisible(false));
-        cmdInstall.SetCaption(text::kCaptionFinished);
-    } catch (const RunAborted& aborted) {
-        Report(state, platform, aborted.failure);
+    FailureHandler run(state, platform);
+    LogLine(state, text::kLogShowingWarning);
+    if (platform.dialogs.ShowMessage(ConfirmationText(), text::kAppTitle, MessageKind::Confirmation) ==
+        DialogReply::Cancel) {
+        LogLine(state, text::kLogCancelClicked);
+        return;
     }
-    Report(state, platform, RunFailure{});
+    LogLine(state, text::kLogDisablingButton);
+    cmdInstall.SetEnabled(false);
+    SetCaption(state, cmdInstall, text::kCaptionInitialising);
+    LogLine(state, text::kLogStoppingCorel);
+    run.Step(StopCorelDraw(platform.processes));
+    platform.program.Pause(kCorelShutdownPauseMs);
+    SetCaption(state, cmdInstall, text::kCaptionCheckingCorel);
+    LogLine(state, text::kLogCreatingCorel);
+    state.CorelApp = CorelApplication(run.Step(platform.automation.CreateObject(kCorelProgId)).value_or(nullptr));
+    LogLine(state, text::kLogHidingCorel);
+    run.Step(state.CorelApp.SetVisible(false));
+    LogLine(state, text::kLogCreatingFileSystem);
+    LogLine(state, text::kLogAnalysingTasks);
+
+    const int32_t lastTask = state.FileItems.UpperBound();
+    for (int32_t task = 0; task <= lastTask; ++task) {
+        const auto index = static_cast<std::size_t>(task);
+        const std::string& caption = state.FileItems.Field(4, index);
+        cmdInstall.SetCaption(caption.empty() ? text::kCaptionInstalling : std::string_view(caption));
+        PerformTask(state, platform, run, index);
+    }
+
+    run.Step(state.CorelApp.SetVisible(false));
+    cmdInstall.SetCaption(text::kCaptionFinished);
+    ReportRunResult(state, platform, RunFailure{});
 }
 
 }  // namespace tessaro

@@ -1,6 +1,7 @@
 #include "engine/run_failure.h"
 
 #include "app/texts.h"
+#include "engine/run_report.h"
 
 namespace tessaro {
 
@@ -28,10 +29,10 @@ void FailureHandler::Raise(const RunFailure& failure) {
     // A failure that arrives without a number must never reach the report as "no failure", which would
     // tell the user the installation succeeded.
     if (failure.number == 0) {
-        throw RunAborted{{failure::kUnspecified, failure.description}};
+        ReportRunResult(state_, platform_, RunFailure{failure::kUnspecified, failure.description});
     }
     if (ClassifyFailure(failure.number) != FailureClass::Tolerated) {
-        throw RunAborted{failure};
+        ReportRunResult(state_, platform_, failure);
     }
     LogLine(state_, std::string(text::kLogToleratedFailure) + FailureNumberText(failure.number));
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/installer_state.h"
+#include "platform/platform.h"
 #include "platform/result.h"
 
 namespace tessaro {
@@ -27,17 +28,13 @@ FailureClass ClassifyFailure(int32_t number);
 // Plain decimal, a leading minus for negative numbers, no grouping.
 std::string FailureNumberText(int32_t number);
 
-// Leaves the install run for its report; only the run's failure handler throws it and only the run catches it.
-struct RunAborted {
-    RunFailure failure;
-};
-
 // The install run's one failure handler. Every step that can fail goes through `Step`: on success it hands back
 // the step's value; a tolerated failure is logged and the caller carries on with its next step (the value is
-// simply absent); any other failure leaves the run for its report.
+// simply absent); any other failure ends the run with its report, there and then, as a VB error handler would.
+// Nothing after the failed step runs, and nothing has to pass the failure back up through the callers.
 class FailureHandler {
   public:
-    explicit FailureHandler(InstallerState& state) : state_(state) {}
+    FailureHandler(InstallerState& state, Platform& platform) : state_(state), platform_(platform) {}
 
     template <class T>
     std::optional<T> Step(Result<T> result) {
@@ -62,6 +59,7 @@ class FailureHandler {
 
   private:
     InstallerState& state_;
+    Platform& platform_;
 };
 
 }  // namespace tessaro

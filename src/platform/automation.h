@@ -26,6 +26,10 @@ class AutomationObject {
     virtual Result<AutomationValue> Get(std::string_view member, std::span<const AutomationValue> args = {}) = 0;
     virtual Status Put(std::string_view member, const AutomationValue& value) = 0;
     virtual Result<AutomationValue> Call(std::string_view member, std::span<const AutomationValue> args = {}) = 0;
+
+    // The platform's own object behind this one, so that the platform can take it back as an argument; objects
+    // of any other origin have none. (The Windows build has no RTTI to ask with.)
+    virtual void* PlatformObject() const noexcept { return nullptr; }
 };
 
 class AutomationServices {

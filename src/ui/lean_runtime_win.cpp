@@ -1,13 +1,17 @@
 // Replacements for the few C++ runtime entry points that would otherwise pull most of libstdc++ into an
-// installer that travels with every add-on.
+// installer that travels with every add-on. The Windows builds have neither exceptions nor RTTI; what is left of
+// the runtime must not bring the unwinder back through a side door.
 //
-// The containers report an impossible request (a length past max_size(), an index out of range) by calling
-// these helpers. The library's own versions throw std::length_error and friends, whose message member is the
-// old copy-on-write std::string; that brings in the whole of it, std::random_device and a second std::string
-// instantiation: about 80 KB of a 390 KB exe. Tessaro never catches those exceptions, so they always ended in
-// std::terminate and std::abort. These versions end the same way without the detour. Memory exhaustion is not
-// among them: operator new still throws std::bad_alloc.
+// The containers report an impossible request (a length past max_size(), an index out of range, an empty
+// std::function called) by calling these helpers. The library's own versions throw std::length_error and
+// friends, whose message member is the old copy-on-write std::string; that brings in the whole of it,
+// std::random_device and the exception runtime. Nothing in Tessaro could catch them, so they always ended in
+// std::terminate and std::abort. These versions end the same way without the detour.
+#include <windows.h>
+
+#include <cstdint>
 #include <cstdlib>
+#include <new>
 
 namespace {
 
@@ -33,13 +37,89 @@ void __throw_bad_alloc() {
 void __throw_bad_array_new_length() {
     EndOnImpossibleRequest();
 }
+void __throw_bad_function_call() {
+    EndOnImpossibleRequest();
+}
 }  // namespace std
 
 // The default terminate handler prints the demangled type of an escaped exception to a console this GUI program
-// does not have, and brings the whole demangler (about 45 KB) with it. Nothing escapes on purpose; if something
-// ever does, ending at once is all that is left to do.
+// does not have, and brings the whole demangler (about 45 KB) with it.
 namespace __gnu_cxx {
 void __verbose_terminate_handler() {
     std::abort();
 }
 }  // namespace __gnu_cxx
+
+// Memory exhaustion ends the program, as an uncaught std::bad_alloc always did here. The nothrow forms keep
+// their promise: the unpacking of a large bundle asks for its buffer with them and reports a failure itself.
+void* operator new(std::size_t bytes) {
+    if (void* memory = std::malloc(bytes != 0 ? bytes : 1)) {
+        return memory;
+    }
+    std::abort();
+}
+void* operator new[](std::size_t bytes) {
+    return ::operator new(bytes);
+}
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+    return std::malloc(bytes != 0 ? bytes : 1);
+}
+void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept {
+    return std::malloc(bytes != 0 ? bytes : 1);
+}
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+
+// Guards for function-local statics (the Itanium C++ ABI's __cxa_guard_*). libstdc++'s own report a recursive
+// initialisation by throwing, which is how its guard.o brings in the unwinder. These keep the guarantee that
+// matters, one initialisation even when two threads arrive together, with a spin lock in the guard's second word;
+// its first byte says the static is ready, as the ABI wants.
+namespace {
+
+struct StaticGuard {
+    volatile char ready;
+    char unused[3];
+    volatile LONG busy;
+};
+static_assert(sizeof(StaticGuard) == sizeof(std::uint64_t));
+
+StaticGuard* AsGuard(std::uint64_t* guard) {
+    return reinterpret_cast<StaticGuard*>(guard);
+}
+
+}  // namespace
+
+extern "C" int __cxa_guard_acquire(std::uint64_t* guard) {
+    StaticGuard* const g = AsGuard(guard);
+    if (g->ready != 0) {
+        return 0;
+    }
+    while (InterlockedCompareExchange(&g->busy, 1, 0) != 0) {
+        Sleep(0);
+    }
+    if (g->ready != 0) {
+        InterlockedExchange(&g->busy, 0);
+        return 0;
+    }
+    return 1;
+}
+
+extern "C" void __cxa_guard_release(std::uint64_t* guard) {
+    StaticGuard* const g = AsGuard(guard);
+    g->ready = 1;
+    InterlockedExchange(&g->busy, 0);
+}
+
+extern "C" void __cxa_guard_abort(std::uint64_t* guard) {
+    InterlockedExchange(&AsGuard(guard)->busy, 0);
+}

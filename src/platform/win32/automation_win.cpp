@@ -98,11 +98,10 @@ HRESULT ToVariant(const AutomationValue& value, VARIANT& var) {
                 // An empty reference is VB's Nothing; only our own objects carry a dispatch interface.
                 IDispatch* dispatch = nullptr;
                 if (item) {
-                    const auto* object = dynamic_cast<const AutomationObjectWin*>(item.get());
-                    if (object == nullptr) {
+                    dispatch = static_cast<IDispatch*>(item->PlatformObject());
+                    if (dispatch == nullptr) {
                         return DISP_E_TYPEMISMATCH;
                     }
-                    dispatch = object->Dispatch();
                 }
                 if (dispatch != nullptr) {
                     dispatch->AddRef();
@@ -120,7 +119,7 @@ Result<AutomationValue> WrapDispatch(IDispatch* dispatch, const std::shared_ptr<
         return AutomationValue{};
     }
     return AutomationValue{
-        std::make_shared<AutomationObjectWin>(win::ComPtr<IDispatch>::Share(dispatch), calls),
+        win::MakeShared<AutomationObjectWin>(win::ComPtr<IDispatch>::Share(dispatch), calls),
     };
 }
 
@@ -176,7 +175,7 @@ Result<AutomationValue> FromVariant(VARIANT& result, const std::shared_ptr<win::
             if (FAILED(hr) || !dispatch) {
                 return RunFailure{kNoAutomation, kNoAutomationText};
             }
-            return AutomationValue{std::make_shared<AutomationObjectWin>(std::move(dispatch), calls)};
+            return AutomationValue{win::MakeShared<AutomationObjectWin>(std::move(dispatch), calls)};
         }
         default:
             break;
@@ -263,14 +262,14 @@ Result<AutomationRef> CreateOnCallThread(const CLSID& clsid, const std::shared_p
     if (FAILED(hr) || !dispatch) {
         return FailureOf(FAILED(hr) ? hr : E_NOINTERFACE);
     }
-    return AutomationRef{std::make_shared<AutomationObjectWin>(std::move(dispatch), calls)};
+    return AutomationRef{win::MakeShared<AutomationObjectWin>(std::move(dispatch), calls)};
 }
 
 // Runs `work` on the call thread within `limitMs` and hands back what it produced. The outcome is shared with the
 // call, which may outlive this function when it did not end in time.
 template <class T, class Work>
 Result<T> RunBounded(win::CallThread& calls, uint32_t limitMs, Work work) {
-    auto outcome = std::make_shared<std::optional<Result<T>>>();
+    auto outcome = win::MakeShared<std::optional<Result<T>>>();
     const HRESULT ran = calls.Run([outcome, work = std::move(work)] { outcome->emplace(work()); }, limitMs);
     if (FAILED(ran)) {
         return FailureOf(ran);

@@ -11,6 +11,7 @@
 #include "platform/automation.h"
 #include "platform/win32/call_thread_win.h"
 #include "platform/win32/com_win.h"
+#include "platform/win32/make_shared_win.h"
 
 namespace tessaro {
 
@@ -31,8 +32,8 @@ class AutomationObjectWin final : public AutomationObject {
     Status Put(std::string_view member, const AutomationValue& value) override;
     Result<AutomationValue> Call(std::string_view member, std::span<const AutomationValue> args = {}) override;
 
-    // The wrapped interface, for use on the call thread only; the object keeps its own reference.
-    IDispatch* Dispatch() const noexcept { return dispatch_.Get(); }
+    // The wrapped IDispatch, for use on the call thread only; the object keeps its own reference.
+    void* PlatformObject() const noexcept override { return dispatch_.Get(); }
 
   private:
     Result<AutomationValue> Invoke(std::string_view member, WORD flags, std::span<const AutomationValue> args);
@@ -50,7 +51,7 @@ class AutomationServicesWin final : public AutomationServices {
     Result<AutomationRef> CreateObject(std::string_view progId) override;
 
   private:
-    std::shared_ptr<win::CallThread> calls_ = std::make_shared<win::CallThread>();
+    std::shared_ptr<win::CallThread> calls_ = win::MakeShared<win::CallThread>();
 };
 
 }  // namespace tessaro

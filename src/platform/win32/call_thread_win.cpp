@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "platform/win32/make_shared_win.h"
 #include "platform/win32/message_pump_win.h"
 #include "platform/win32/unique_handle_win.h"
 
@@ -57,7 +58,7 @@ CallThread::~CallThread() {
 }
 
 HRESULT CallThread::Start() {
-    auto shared = std::make_shared<Shared>();
+    auto shared = MakeShared<Shared>();
     if (!shared->start || !shared->done) {
         return HRESULT_FROM_WIN32(GetLastError());
     }
