@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws Tessaro's icon, hand cursor and banner and writes them to src/ui/res/.
+"""Draws Tessaro's icon and banner and writes them to src/ui/res/.
 
 Standard library only, so anyone can regenerate the art without installing an image library. Every image is
 computed pixel by pixel from simple shapes and the output is byte-for-byte the same on every run. The generated
@@ -356,58 +356,6 @@ def write_ico(path, entries):
     path.write_bytes(header + directory + body)
 
 
-def write_cur(path, size, hot_x, hot_y, dib):
-    header = struct.pack("<HHH", 0, 2, 1)
-    entry = struct.pack("<BBBBHHII", size, size, 16, 0, hot_x, hot_y, len(dib), 6 + 16)
-    path.write_bytes(header + entry + dib)
-
-
-# ----------------------------------------------------------------------------------------------------------------
-# The hand cursor
-
-
-# Drawn by hand, pixel for pixel: X is the black outline, o the white hand, . transparent. The fingertip's top
-# pixel (5, 0) is the hot spot.
-HAND = [
-    ".....XX..........",
-    "....XooX.........",
-    "....XooX.........",
-    "....XooX.........",
-    "....XooX.........",
-    "....XooXXX.......",
-    "....XooXooXXX....",
-    "....XooXooXooX...",
-    "....XooXooXooXXX.",
-    ".XX.XooXooXooXooX",
-    "XooXXooXooXooXooX",
-    "XoooXoooooooooooX",
-    ".XooXoooooooooooX",
-    "..XoooooooooooooX",
-    "..XoooooooooooooX",
-    "...XooooooooooooX",
-    "...XooooooooooooX",
-    "....XoooooooooooX",
-    "....XooooooooooX.",
-    ".....XoooooooooX.",
-    ".....XoooooooooX.",
-    ".....XoooooooooX.",
-    ".....XXXXXXXXXXX.",
-]
-HAND_HOT_SPOT = (5, 0)
-
-
-def hand_cursor_image():
-    size = 32
-    pixels = [0] * (size * size)
-    mask = [1] * (size * size)
-    for y, line in enumerate(HAND):
-        for x, ch in enumerate(line):
-            if ch != ".":
-                pixels[y * size + x] = WHITE if ch == "o" else BLACK
-                mask[y * size + x] = 0
-    return dib_image(size, size, 4, pixels, mask, VGA)
-
-
 # ----------------------------------------------------------------------------------------------------------------
 # A tiny stroke font for the banner
 
@@ -595,7 +543,6 @@ def main():
         for bits, dib in icon_images(size):
             entries.append((size, bits, dib))
     write_ico(RES_DIR / "tessaro.ico", entries)
-    write_cur(RES_DIR / "hand.cur", 32, *HAND_HOT_SPOT, hand_cursor_image())
     bitmap = banner()
     (RES_DIR / "banner.bmp").write_bytes(bitmap)
     (RES_DIR / "banner.lzma").write_bytes(packed_banner(bitmap))

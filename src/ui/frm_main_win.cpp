@@ -141,7 +141,8 @@ void FrmMain::CreateControls() {
 
 void FrmMain::Form_Load() {
     SetWindowTextW(hwnd_, win::Utf8ToWide(state_.SetupTitle).c_str());
-    handCursor_ = LoadCursorW(instance_, MAKEINTRESOURCEW(IDC_HAND_CURSOR));
+    // The system's hand (Windows 2000 and later), in the user's own cursor scheme.
+    handCursor_ = LoadCursorW(nullptr, IDC_HAND);
     banner_ = LoadPackedBitmap(instance_, IDB_BANNER);
     // The cover picture is read once, here; the banner stays when there is none or it cannot be read. A name
     // holding a NUL names no file the system could open: the system would read the shorter name before it.

@@ -63,7 +63,7 @@ class FrmMain final : public InstallButton {
     HWND toolTip_ = nullptr;
     int dpi_ = 96;
     bool runHoldsWindow_ = false;
-    HCURSOR handCursor_ = nullptr;  // a shared resource cursor: never destroyed
+    HCURSOR handCursor_ = nullptr;  // a shared system cursor: never destroyed
     win::UniqueFont font_;
     win::UniqueBitmap banner_;
     CoverPicture cover_;

@@ -9,6 +9,8 @@
 // std::terminate and std::abort. These versions end the same way without the detour.
 #include <windows.h>
 
+#include <math.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -122,4 +124,16 @@ extern "C" void __cxa_guard_release(std::uint64_t* guard) {
 
 extern "C" void __cxa_guard_abort(std::uint64_t* guard) {
     InterlockedExchange(&AsGuard(guard)->busy, 0);
+}
+
+// MinGW's start-up code applies "pseudo relocations", its way of importing a DLL's data through auto-import,
+// with a kilobyte and a half of code and a section walker. This program imports functions only, and the link
+// uses --disable-auto-import, so the linker refuses any data import that would need one: there is never
+// anything to apply.
+extern "C" void _pei386_runtime_relocator() {}
+
+// The C runtime's documented hook for math errors. MinGW's default prints them to stderr, a console this GUI
+// program does not have; 0 keeps the runtime's own handling (errno), as in any program without one.
+extern "C" int __cdecl _matherr(struct _exception*) {
+    return 0;
 }

@@ -9,34 +9,34 @@
 namespace tessaro {
 namespace {
 
-// The user's own short date and time formats. The functions that take a locale name are Vista and later; these
-// take the locale identifier and give the same text on every supported Windows.
-std::wstring UserDate(const SYSTEMTIME& time) {
-    const int length = ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, nullptr, 0);
-    if (length <= 0) {
-        return {};
+// GetDateFormatW and GetTimeFormatW share this shape. The forms that take a locale name are Vista and later;
+// these take the locale identifier and give the same text on every supported Windows.
+using FormatFunction = int(WINAPI*)(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int);
+
+// Appends `time` in one of the user's own short formats; false when the regional settings give no text (a
+// format longer than any real one counts as none).
+bool AppendUserFormat(std::wstring& text, FormatFunction format, DWORD flags, const SYSTEMTIME& time) {
+    wchar_t buffer[256];
+    const int written = format(LOCALE_USER_DEFAULT, flags, &time, nullptr, buffer, ARRAYSIZE(buffer));
+    if (written <= 1) {
+        return false;
     }
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    const int written = ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, text.data(), length);
-    text.resize(written > 0 ? static_cast<size_t>(written) - 1 : 0);  // Drop the terminating NUL.
-    return text;
+    text.append(buffer, static_cast<size_t>(written) - 1);  // without the terminating NUL
+    return true;
 }
 
-std::wstring UserTime(const SYSTEMTIME& time) {
-    const int length = ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, nullptr, 0);
-    if (length <= 0) {
-        return {};
+// `value` in decimal, with leading zeros up to `width` digits. By hand: the printf family would bring a
+// formatter into the exe larger than this whole file.
+void AppendPadded(std::string& text, unsigned value, std::size_t width) {
+    char digits[10];
+    std::size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0 || count < width);
+    while (count > 0) {
+        text += digits[--count];
     }
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    const int written = ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, text.data(), length);
-    text.resize(written > 0 ? static_cast<size_t>(written) - 1 : 0);
-    return text;
-}
-
-// `value` in decimal, with leading zeros up to `width` digits.
-std::string Padded(unsigned value, std::size_t width) {
-    std::string digits = std::to_string(value);
-    return digits.size() < width ? std::string(width - digits.size(), '0') + digits : digits;
 }
 
 }  // namespace
@@ -44,15 +44,28 @@ std::string Padded(unsigned value, std::size_t width) {
 std::string ClockWin::LocalTimestamp() {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    std::wstring date = UserDate(now);
-    std::wstring time = UserTime(now);
-    if (date.empty() || time.empty()) {
-        // The regional settings let us down; a log line still wants a readable time.
-        // By hand: the printf family would bring a formatter into the exe larger than this whole file.
-        return Padded(now.wYear, 4) + "-" + Padded(now.wMonth, 2) + "-" + Padded(now.wDay, 2) + " " +
-               Padded(now.wHour, 2) + ":" + Padded(now.wMinute, 2) + ":" + Padded(now.wSecond, 2);
+    std::wstring local;
+    if (AppendUserFormat(local, ::GetDateFormatW, DATE_SHORTDATE, now)) {
+        local += L' ';
+        if (AppendUserFormat(local, ::GetTimeFormatW, 0, now)) {
+            return win::WideToUtf8(local);
+        }
     }
-    return win::WideToUtf8(date + L" " + time);
+    // The regional settings let us down; a log line still wants a readable time.
+    const struct {
+        unsigned value;
+        std::size_t width;
+        char after;
+    } fields[] = {{now.wYear, 4, '-'}, {now.wMonth, 2, '-'},  {now.wDay, 2, ' '},
+                  {now.wHour, 2, ':'}, {now.wMinute, 2, ':'}, {now.wSecond, 2, '\0'}};
+    std::string stamp;
+    for (const auto& field : fields) {
+        AppendPadded(stamp, field.value, field.width);
+        if (field.after != '\0') {
+            stamp += field.after;
+        }
+    }
+    return stamp;
 }
 
 }  // namespace tessaro

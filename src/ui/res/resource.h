@@ -2,5 +2,4 @@
 
 // Resource IDs shared by tessaro.rc and the C++ code; keep them plain numbers so rc can read them too.
 #define IDI_APP_ICON 1
-#define IDC_HAND_CURSOR 101
 #define IDB_BANNER 201
