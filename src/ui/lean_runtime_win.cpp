@@ -54,8 +54,17 @@ void __verbose_terminate_handler() {
 
 // Memory exhaustion ends the program, as an uncaught std::bad_alloc always did here. The nothrow forms keep
 // their promise: the unpacking of a large bundle asks for its buffer with them and reports a failure itself.
+namespace {
+
+// Null when the heap is exhausted. A request for no bytes still gets its own address, as new promises.
+void* TryAllocate(std::size_t bytes) noexcept {
+    return std::malloc(bytes != 0 ? bytes : 1);
+}
+
+}  // namespace
+
 void* operator new(std::size_t bytes) {
-    if (void* memory = std::malloc(bytes != 0 ? bytes : 1)) {
+    if (void* memory = TryAllocate(bytes)) {
         return memory;
     }
     std::abort();
@@ -64,10 +73,10 @@ void* operator new[](std::size_t bytes) {
     return ::operator new(bytes);
 }
 void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
-    return std::malloc(bytes != 0 ? bytes : 1);
+    return TryAllocate(bytes);
 }
 void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept {
-    return std::malloc(bytes != 0 ? bytes : 1);
+    return TryAllocate(bytes);
 }
 void operator delete(void* memory) noexcept {
     std::free(memory);
