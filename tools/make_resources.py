@@ -530,9 +530,12 @@ def banner():
 def packed_banner(bitmap):
     """The banner as the exe carries it: LZMA in the layout the bundle decoder reads (5 bytes of properties, the
     unpacked size as 8 bytes little-endian, the stream). A 16-bit BMP is 64 KiB, a tenth of that packed, and it
-    stays lossless. liblzma's 'alone' format leaves the size unknown; the decoder wants it, so it is filled in."""
-    packed = lzma.compress(bitmap, format=lzma.FORMAT_ALONE,
-                           filters=[{"id": lzma.FILTER_LZMA1, "preset": 9 | lzma.PRESET_EXTREME, "dict_size": 1 << 16}])
+    stays lossless. liblzma's 'alone' format leaves the size unknown; the decoder wants it, so it is filled in.
+    The pixels are two bytes each: contexts by byte position in the pixel (lp=1, pb=1) and none from the previous
+    byte (lc=0) pack 2 % smaller than LZMA's text-minded defaults."""
+    settings = {"id": lzma.FILTER_LZMA1, "preset": 9 | lzma.PRESET_EXTREME, "dict_size": 1 << 16,
+                "lc": 0, "lp": 1, "pb": 1, "mf": lzma.MF_BT4, "nice_len": 273}
+    packed = lzma.compress(bitmap, format=lzma.FORMAT_ALONE, filters=[settings])
     return packed[:5] + struct.pack("<Q", len(bitmap)) + packed[13:]
 
 

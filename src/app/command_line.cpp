@@ -6,10 +6,10 @@
 namespace tessaro {
 namespace {
 
-constexpr std::string_view kSilent = "/s";
-constexpr std::string_view kVerySilent = "/verysilent";
-constexpr std::string_view kCloseApplications = "/closeapplications";
-constexpr std::string_view kLogTo = "/log=";
+constexpr text::Text kSilent = "/s";
+constexpr text::Text kVerySilent = "/verysilent";
+constexpr text::Text kCloseApplications = "/closeapplications";
+constexpr text::Text kLogTo = "/log=";
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';

@@ -149,9 +149,11 @@ IndexState ParseIndex(std::string_view prefix, std::uint64_t archiveBytes, Archi
     if (!reader.Number(kCountBytes, count) || !reader.Number(kCountBytes, windowFiles)) {
         return prefix.size() < archiveBytes ? IndexState::NeedMore : IndexState::Damaged;
     }
-    // Every entry takes at least a one-byte name and its two numbers: a count beyond that is a lie.
+    // Every entry takes at least a one-byte name and its two numbers: a count beyond that is a lie. The count
+    // has four bytes, so the product cannot overflow (and the 32-bit installer needs no 64-bit division).
     constexpr std::uint64_t kSmallestEntry = kNameBytes + 1 + kSizeBytes;
-    if (windowFiles > count || count > archiveBytes / kSmallestEntry) {
+    static_assert(kCountBytes <= 4);
+    if (windowFiles > count || count * kSmallestEntry > archiveBytes) {
         return IndexState::Damaged;
     }
     index = {};

@@ -4,6 +4,8 @@
 #include <span>
 #include <string_view>
 
+#include "app/texts.h"
+
 // The words of InstInfo.ini, once: the installer, instinfo-check and tessaro-pack all read them from here, so a
 // new key or target is added in one place.
 namespace tessaro {
@@ -65,9 +67,9 @@ inline constexpr FolderWord kFolderWords[] = {
 const FolderWord* FindFolder(std::string_view lowerWord);
 
 // A copy task with this target imports its file into CorelDRAW as a workspace instead.
-inline constexpr std::string_view kImportWorkspaceTarget = "importworkspace";
+inline constexpr text::Text kImportWorkspaceTarget = "importworkspace";
 // Field 2: exactly this text makes a task required; anything else leaves it optional.
-inline constexpr std::string_view kRequiredFlag = "1";
+inline constexpr text::Text kRequiredFlag = "1";
 
 // Only a plain http:// or https:// address is ever opened: a click on the picture must never start a program
 // or open a local file. At most this long, with no blank or control character in it.

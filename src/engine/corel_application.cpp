@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/texts.h"
+#include "config/decimal_text.h"
 
 namespace tessaro {
 namespace {
@@ -33,7 +34,7 @@ Result<std::string> AsText(Result<AutomationValue> value) {
             } else if constexpr (std::is_same_v<T, bool>) {
                 return std::string(v ? "True" : "False");
             } else if constexpr (std::is_same_v<T, int32_t>) {
-                return std::to_string(v);
+                return DecimalText(v);
             } else {
                 return TypeMismatch();
             }

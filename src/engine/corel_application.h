@@ -3,11 +3,12 @@
 #include <string>
 #include <string_view>
 
+#include "app/texts.h"
 #include "platform/automation.h"
 
 namespace tessaro {
 
-inline constexpr std::string_view kCorelProgId = "CorelDRAW.Application.13";
+inline constexpr text::Text kCorelProgId = "CorelDRAW.Application.13";
 
 // CorelDRAW X3's application object, reached late-bound by member names. Empty until an install run creates it;
 // every call on an empty one fails the way a call on a missing object does (number 91).

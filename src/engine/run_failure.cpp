@@ -1,6 +1,7 @@
 #include "engine/run_failure.h"
 
 #include "app/texts.h"
+#include "config/decimal_text.h"
 #include "engine/run_report.h"
 
 namespace tessaro {
@@ -22,7 +23,7 @@ FailureClass ClassifyFailure(int32_t number) {
 }
 
 std::string FailureNumberText(int32_t number) {
-    return std::to_string(number);
+    return DecimalText(number);
 }
 
 void FailureHandler::Raise(const RunFailure& failure) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/texts.h"
 #include "platform/host_services.h"
 
 namespace tessaro {
@@ -14,8 +15,8 @@ namespace tessaro {
 // cannot be opened at all writes nothing; the installer runs on without it.
 class ClassLog {
   public:
-    static constexpr std::string_view kPath = "c:\\Tessaro.log";
-    static constexpr std::string_view kFileName = "Tessaro.log";
+    static constexpr text::Text kPath = "c:\\Tessaro.log";
+    static constexpr text::Text kFileName = "Tessaro.log";
 
     // Opens the file for appending and writes the header line.
     ClassLog(TextFiles& files, Clock& clock, std::string_view path = kPath);

@@ -146,3 +146,24 @@ extern "C" void _pei386_runtime_relocator() {}
 extern "C" int __cdecl _matherr(struct _exception*) {
     return 0;
 }
+
+// MinGW's start-up code hands the math-error hook to the C runtime through this; with the hook above, which
+// keeps the runtime's own handling, not handing it over is the same and saves the wrapper.
+extern "C" void __mingw_setusermatherr(int(__cdecl*)(struct _exception*)) {}
+
+// The thread-exit callback of MinGW's TLS support runs the destructors of thread keys registered through
+// __w64_mingwthr_add_key_dtor. Nothing here registers any: the library that defines that function also defines
+// this one, so the link would fail on two definitions if anything ever did.
+extern "C" BOOL __mingw_TLScallback(HANDLE, DWORD, LPVOID) {
+    return TRUE;
+}
+
+// The unhandled-exception filter the start-up code installs. MinGW's turns crashes into C signals for the
+// handlers a program set with signal(); this one sets none, so a crash goes on to the filter that was there
+// before and then to Windows's error reporting, which is what MinGW's would do too.
+extern "C" {
+LPTOP_LEVEL_EXCEPTION_FILTER __mingw_oldexcpt_handler = nullptr;
+}
+extern "C" LONG CALLBACK _gnu_exception_handler(EXCEPTION_POINTERS* exception) {
+    return __mingw_oldexcpt_handler != nullptr ? __mingw_oldexcpt_handler(exception) : EXCEPTION_CONTINUE_SEARCH;
+}

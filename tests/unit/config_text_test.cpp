@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "config/config_text.h"
+#include "config/decimal_text.h"
 #include "config/inst_info_line.h"
 #include "config/utf8.h"
 
@@ -9,6 +12,31 @@ namespace {
 
 std::string TagAnsi(std::string_view bytes) {
     return "ansi:" + std::string(bytes);
+}
+
+// Failure numbers reach the log and the boxes through this: HRESULTs are negative, and the most negative one has
+// no positive counterpart in int32.
+TEST(DecimalText, SignsPaddingAndTheExtremes) {
+    struct Case {
+        std::int32_t value;
+        const char* text;
+    };
+    for (const Case& c :
+         {Case{0, "0"}, Case{7, "7"}, Case{-1, "-1"}, Case{429, "429"}, Case{-2147221005, "-2147221005"},
+          Case{INT32_MAX, "2147483647"}, Case{INT32_MIN, "-2147483648"}}) {
+        EXPECT_EQ(DecimalText(c.value), c.text) << c.value;
+    }
+    struct Padded {
+        std::uint32_t value;
+        std::size_t width;
+        const char* text;
+    };
+    for (const Padded& c : {Padded{5, 2, "x05"}, Padded{0, 3, "x000"}, Padded{2026, 2, "x2026"},
+                            Padded{UINT32_MAX, 1, "x4294967295"}, Padded{9, 0, "x9"}}) {
+        std::string text = "x";
+        AppendDecimal(text, c.value, c.width);
+        EXPECT_EQ(text, c.text) << c.value << " width " << c.width;
+    }
 }
 
 TEST(ConfigText, ByteOrderMarksChooseTheEncodingAndAreNotText) {

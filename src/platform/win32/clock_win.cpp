@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "config/decimal_text.h"
 #include "platform/win32/text_conv_win.h"
 
 namespace tessaro {
@@ -23,20 +24,6 @@ bool AppendUserFormat(std::wstring& text, FormatFunction format, DWORD flags, co
     }
     text.append(buffer, static_cast<size_t>(written) - 1);  // without the terminating NUL
     return true;
-}
-
-// `value` in decimal, with leading zeros up to `width` digits. By hand: the printf family would bring a
-// formatter into the exe larger than this whole file.
-void AppendPadded(std::string& text, unsigned value, std::size_t width) {
-    char digits[10];
-    std::size_t count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0 || count < width);
-    while (count > 0) {
-        text += digits[--count];
-    }
 }
 
 }  // namespace
@@ -60,7 +47,7 @@ std::string ClockWin::LocalTimestamp() {
                   {now.wHour, 2, ':'}, {now.wMinute, 2, ':'}, {now.wSecond, 2, '\0'}};
     std::string stamp;
     for (const auto& field : fields) {
-        AppendPadded(stamp, field.value, field.width);
+        AppendDecimal(stamp, field.value, field.width);
         if (field.after != '\0') {
             stamp += field.after;
         }

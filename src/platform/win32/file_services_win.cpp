@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "config/decimal_text.h"
 #include "platform/virtual_store_path.h"
 #include "platform/win32/desktop_user_launch_win.h"
 #include "platform/win32/startup_services_win.h"
@@ -46,8 +47,10 @@ bool IsNameTaken(DWORD error) {
 // holds no folder longer than MAX_PATH.
 std::wstring TemporaryNameIn(const std::wstring& folder) {
     static unsigned counter = 0;
-    // The digits are ASCII; std::to_wstring would bring the printf family into the exe for them.
-    const std::string name = "~tessaro-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter);
+    std::string name = "~tessaro-";
+    AppendDecimal(name, ::GetCurrentProcessId());
+    name += '-';
+    AppendDecimal(name, ++counter);
     return folder + std::wstring(name.begin(), name.end()) + L".tmp";
 }
 
