@@ -58,6 +58,8 @@ for arch in win32 win64; do
     exe="build/$arch/Tessaro.exe"
     [ -f "$exe" ] || continue
     imports=$($objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sed 's/\.dll$//' | sort -u)
+    # An empty list would pass the loop below by default: the loader would leave every import unbound.
+    grep -qx kernel32 <<<"$imports" || fail "$exe has no import directory that names kernel32.dll"
     for dll in $imports; do
         grep -qw -- "$dll" <<<"$known_dlls" || fail "$exe imports $dll.dll, which is not a KnownDLL"
     done
