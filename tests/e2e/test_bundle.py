@@ -181,6 +181,7 @@ def test_a_big_setup_exe_shows_its_window_while_unpacking_and_installs_every_byt
     assert unpacked_folders(wine_env) == []
 
 
+@pytest.mark.x86
 def test_a_damaged_setup_exe_says_so_and_unpacks_nothing(wine_env, driver, pack, tmp_path):
     whole = wine_env.drive_c / "downloads" / "whole-Setup.exe"
     assert make_setup(pack, demo_folder(tmp_path), whole).returncode == 0
@@ -260,6 +261,7 @@ def test_a_setup_exe_shows_the_makers_icon_and_version_and_still_signs_and_insta
         (SAMPLE_ADDON / "MacroToolbox.gms").read_bytes()
 
 
+@pytest.mark.x86
 def test_the_unpacked_folder_waits_for_a_program_still_running_from_it(wine_env, standin, pack, tmp_path):
     held = standin.root / "held.txt"
     held.write_bytes(b"held")
