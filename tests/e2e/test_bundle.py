@@ -5,6 +5,7 @@ a task started still runs from it."""
 from __future__ import annotations
 
 import random
+import re
 import shutil
 import struct
 import subprocess
@@ -151,6 +152,39 @@ def test_the_demo_installs_through_its_setup_exe(wine_env, driver, standin, tess
     assert run_setup(wine_env, setup, "/S") == EXIT_INSTALLED
     assert (gms / "MacroToolbox.gms").exists()
     assert not set(left) & set(unpacked_folders(wine_env))
+
+
+@pytest.mark.x86
+def test_the_folder_name_comes_from_rtlgenrandom_and_from_cryptoapi_without_it(wine_env, driver, pack, tmp_path):
+    """The unpacked folder's random name: RtlGenRandom where Windows has it, so no cryptographic provider is
+    loaded before the window; CryptoAPI on Windows 2000, which lacks it (the test build told to hide it). Wine's
+    loader trace shows which road each start took."""
+    folder = demo_folder(tmp_path)
+    plain = wine_env.drive_c / "downloads" / "random-Setup.exe"
+    fallback = wine_env.drive_c / "downloads" / "random-w2k-Setup.exe"
+    assert make_setup(pack, folder, plain).returncode == 0
+    assert make_setup(pack, folder, fallback, "--stub", str(harness.BUILD_DIR / "Tessaro-api-fallback.exe")) \
+        .returncode == 0
+    saved = dict(wine_env.env)
+    loaded = {}
+    try:
+        wine_env.env.update(WINEDEBUG="+loaddll", TESSARO_TEST_HIDE_APIS="SystemFunction036")
+        for setup in (plain, fallback):
+            before = set(unpacked_folders(wine_env))
+            proc = wine_env.popen([wine_env.windows_path(setup)], cwd=setup.parent, name=setup.stem)
+            driver.wait_window(DEMO_TITLE, timeout=30)
+            new = set(unpacked_folders(wine_env)) - before
+            driver.close(DEMO_TITLE)
+            assert proc.wait(30) == EXIT_CLOSED
+            assert len(new) == 1 and re.fullmatch("Tessaro-[0-9a-f]{16}", new.pop().name), new
+            assert set(unpacked_folders(wine_env)) <= before
+            trace = sorted(wine_env.log_dir.glob(f"*-{setup.stem}.stderr"))[-1].read_text(errors="replace").lower()
+            assert "loaded l\"" in trace, "the loader trace is empty"
+            loaded[setup] = "rsaenh.dll" in trace
+    finally:
+        wine_env.env.clear()
+        wine_env.env.update(saved)
+    assert loaded == {plain: False, fallback: True}
 
 
 def test_a_big_setup_exe_shows_its_window_while_unpacking_and_installs_every_byte(wine_env, driver, standin, pack,

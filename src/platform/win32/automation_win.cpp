@@ -146,22 +146,8 @@ Result<AutomationValue> FromVariant(VARIANT& result, const std::shared_ptr<win::
                                        : win::WideToUtf8(std::wstring_view(V_BSTR(var), ::SysStringLen(V_BSTR(var))))};
         case VT_BOOL:
             return AutomationValue{V_BOOL(var) != VARIANT_FALSE};
-        case VT_I1:
-            return AutomationValue{static_cast<int32_t>(V_I1(var))};
-        case VT_UI1:
-            return AutomationValue{static_cast<int32_t>(V_UI1(var))};
-        case VT_I2:
-            return AutomationValue{static_cast<int32_t>(V_I2(var))};
-        case VT_UI2:
-            return AutomationValue{static_cast<int32_t>(V_UI2(var))};
         case VT_I4:
             return AutomationValue{static_cast<int32_t>(V_I4(var))};
-        case VT_UI4:
-            return AutomationValue{static_cast<int32_t>(V_UI4(var))};
-        case VT_INT:
-            return AutomationValue{static_cast<int32_t>(V_INT(var))};
-        case VT_UINT:
-            return AutomationValue{static_cast<int32_t>(V_UINT(var))};
         case VT_ERROR:
             return AutomationValue{static_cast<int32_t>(V_ERROR(var))};
         case VT_DISPATCH:
@@ -181,8 +167,8 @@ Result<AutomationValue> FromVariant(VARIANT& result, const std::shared_ptr<win::
             break;
     }
 
-    // Floating point, currency and the like: a whole number when it fits (rounded the way automation rounds),
-    // text otherwise.
+    // The other whole numbers, floating point, currency and the like: a whole number when it fits (rounded the
+    // way automation rounds), text otherwise (an unsigned number above 2^31 - 1 too, rather than a wrapped one).
     win::Variant converted;
     if (SUCCEEDED(::VariantChangeType(converted.Get(), var, 0, VT_I4))) {
         return AutomationValue{static_cast<int32_t>(V_I4(converted.Get()))};

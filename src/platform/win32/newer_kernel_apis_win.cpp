@@ -44,6 +44,8 @@ NewerKernelApis ResolveAll() {
     Resolve(kernel, "SetDllDirectoryW", apis.SetDllDirectoryW);
     Resolve(kernel, "HeapSetInformation", apis.HeapSetInformation);
     Resolve(kernel, "FindActCtxSectionStringW", apis.FindActCtxSectionStringW);
+    // advapi32 is in the import table, so it is loaded before the first instruction too.
+    Resolve(::GetModuleHandleW(L"advapi32.dll"), "SystemFunction036", apis.RtlGenRandom);
     return apis;
 }
 
