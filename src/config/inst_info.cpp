@@ -85,7 +85,8 @@ bool ReportReadFailure(InstallerState& state, Platform& platform, ReadStatus sta
 bool ReadInstInfo(InstallerState& state, Platform& platform) {
     LogLine(state, text::kLogReadingConfig);
     LogLine(state, text::kLogGettingConfigPath);
-    const std::string path = state.AppPath + std::string(kConfigFileName);
+    std::string path = state.AppPath;
+    path += kConfigFileName;
     LogLine(state, text::kLogOpeningConfig);
     const FileBytes file = platform.textFiles.ReadAll(path);
     if (file.status != ReadStatus::Ok) {
@@ -101,11 +102,11 @@ bool ReadInstInfo(InstallerState& state, Platform& platform) {
     LogLine(state, text::kLogClosingConfig);
 
     if (state.FlagsPicture.empty()) {
-        state.FlagsPicture = kDefaultPicture;
+        state.FlagsPicture = std::string(kDefaultPicture);
         LogLine(state, text::kLogDefaultPicture);
     }
     if (state.SetupTitle.empty()) {
-        state.SetupTitle = text::kAppTitle;
+        state.SetupTitle = std::string(text::kAppTitle);
         LogLine(state, text::kLogDefaultTitle);
     }
     return ArrayHasElements(state.FileItems);

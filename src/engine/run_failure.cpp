@@ -35,7 +35,9 @@ void FailureHandler::Raise(const RunFailure& failure) {
     if (ClassifyFailure(failure.number) != FailureClass::Tolerated) {
         ReportRunResult(state_, platform_, failure);
     }
-    LogLine(state_, std::string(text::kLogToleratedFailure) + FailureNumberText(failure.number));
+    std::string line(text::kLogToleratedFailure);
+    line += FailureNumberText(failure.number);
+    LogLine(state_, line);
 }
 
 }  // namespace tessaro

@@ -16,7 +16,9 @@ std::unique_ptr<LineWriter> OpenLog(TextFiles& files, std::string_view path) {
     if (folder.empty()) {
         return nullptr;
     }
-    return files.OpenForAppend(folder + "\\" + std::string(ClassLog::kFileName));
+    std::string fallback = folder + "\\";
+    fallback += ClassLog::kFileName;
+    return files.OpenForAppend(fallback);
 }
 
 }  // namespace

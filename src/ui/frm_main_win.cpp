@@ -128,7 +128,8 @@ void FrmMain::CreateControls() {
     toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
     if (toolTip_ != nullptr) {
-        std::wstring tip = kToolTipPrefix + WebPage(state_);
+        std::wstring tip = kToolTipPrefix;
+        tip += WebPage(state_);
         TOOLINFOW tool{};
         tool.cbSize = sizeof(tool);
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;

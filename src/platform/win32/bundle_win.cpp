@@ -133,7 +133,8 @@ bool WriteNewFile(const std::wstring& path, std::string_view bytes) {
 // Creates the folders on the way to `relative` inside `root` (they take the root's access list).
 bool MakeParents(const std::wstring& root, const std::wstring& relative) {
     for (std::size_t at = relative.find(L'\\'); at != std::wstring::npos; at = relative.find(L'\\', at + 1)) {
-        const std::wstring folder = root + L"\\" + relative.substr(0, at);
+        std::wstring folder = root + L"\\";
+        folder.append(relative, 0, at);
         if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
             return false;
         }

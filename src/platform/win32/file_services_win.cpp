@@ -51,7 +51,11 @@ std::wstring TemporaryNameIn(const std::wstring& folder) {
     AppendDecimal(name, ::GetCurrentProcessId());
     name += '-';
     AppendDecimal(name, ++counter);
-    return folder + std::wstring(name.begin(), name.end()) + L".tmp";
+    std::wstring path = folder;
+    for (const char c : name) {  // ASCII: each char widens as it is
+        path += static_cast<wchar_t>(c);
+    }
+    return path + L".tmp";
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ std::string ErrorText(HRESULT hr, std::string_view fallback, std::string_view in
         text = SystemMessageText(HRESULT_CODE(hr));
     }
     if (text.empty()) {
-        text = fallback;
+        text = std::string(fallback);
     }
     return FillMessageInserts(text, insert);
 }
