@@ -1,9 +1,10 @@
 """Setup.exe bundles made by tessaro-pack (the host build) from a copy of this build's Tessaro.exe: the demo add-on
-installed through its Setup.exe, damaged bundles, a signed one, and the unpacked folder's cleanup while a program
-a task started still runs from it."""
+installed through its Setup.exe, damaged bundles, a signed one, a full disk, and the unpacked folder's name and its
+cleanup while a program a task started still runs from it."""
 
 from __future__ import annotations
 
+import os
 import random
 import re
 import shutil
@@ -293,6 +294,42 @@ def test_a_setup_exe_shows_the_makers_icon_and_version_and_still_signs_and_insta
     assert run_setup(wine_env, signed, "/S") == EXIT_INSTALLED
     assert (standin.folders["GMSPath"] / "MacroToolbox.gms").read_bytes() == \
         (SAMPLE_ADDON / "MacroToolbox.gms").read_bytes()
+
+
+NO_ROOM = "无法解压安装文件：临时文件夹空间不足或不能写入。\r\n请释放磁盘空间后再试。"
+EXIT_BUNDLE_NO_ROOM = 10
+
+
+def bitmap(width: int, height: int, seed: int) -> bytes:
+    """A 24-bit BMP of noise, so that it is as large unpacked as it looks."""
+    row = (width * 3 + 3) // 4 * 4
+    pixels = random.Random(seed).randbytes(row * height)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    return struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info)) + info + pixels
+
+
+@pytest.mark.x86
+def test_a_setup_exe_that_runs_out_of_disk_says_so_and_leaves_nothing(wine_env, driver, pack, tmp_path):
+    """The user's temporary folder on a 256 KiB file system, too small for the 1 MB cover picture that has to come
+    out before the window: Setup.exe says so in its box (or, unattended, by its status alone), ends with status 10
+    and removes what it had written."""
+    if os.geteuid() != 0:
+        pytest.skip("mounting a small file system needs root, as scripts/setup does")
+    folder = demo_folder(tmp_path, "flagspicture=cover.bmp\r\n", {"cover.bmp": bitmap(600, 580, 7)})
+    setup = wine_env.drive_c / "downloads" / "full-disk-Setup.exe"
+    assert make_setup(pack, folder, setup).returncode == 0
+    temp = next(p for p in (wine_env.drive_c / "users").glob("*/**/Temp") if p.is_dir() and p.parent.name != "Public")
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", str(temp)], check=True)
+    try:
+        proc = wine_env.popen([wine_env.windows_path(setup)], cwd=setup.parent, name="full-disk")
+        box = driver.wait_msgbox(BOX_TITLE, timeout=30)
+        assert (box["text"], box["icon"]) == (NO_ROOM, "error")
+        driver.press_msgbox("OK")
+        assert proc.wait(30) == EXIT_BUNDLE_NO_ROOM
+        assert run_setup(wine_env, setup, "/S", limit=30) == EXIT_BUNDLE_NO_ROOM
+        assert list(temp.iterdir()) == []
+    finally:
+        subprocess.run(["umount", str(temp)], check=True)
 
 
 @pytest.mark.x86
