@@ -52,9 +52,7 @@ std::wstring TemporaryNameIn(const std::wstring& folder) {
     name += '-';
     AppendDecimal(name, ++counter);
     std::wstring path = folder;
-    for (const char c : name) {  // ASCII: each char widens as it is
-        path += static_cast<wchar_t>(c);
-    }
+    win::AppendAscii(path, name);
     return path + L".tmp";
 }
 

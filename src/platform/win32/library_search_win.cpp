@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/win32/newer_kernel_apis_win.h"
+#include "platform/win32/text_conv_win.h"
 
 namespace tessaro::win {
 namespace {
@@ -39,9 +40,7 @@ HMODULE LoadFromSystemFolder(const std::wstring& systemFolder, const char* name)
         return nullptr;
     }
     std::wstring path = systemFolder + L"\\";
-    for (; *name != '\0'; ++name) {
-        path += static_cast<wchar_t>(*name);
-    }
+    AppendAscii(path, name);
     path += L".dll";
     return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }

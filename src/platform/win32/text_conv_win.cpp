@@ -57,6 +57,12 @@ std::string WideToAnsi(std::wstring_view wide) {
     return WideToMultiByte(CP_ACP, wide);
 }
 
+void AppendAscii(std::wstring& text, std::string_view ascii) {
+    for (const char c : ascii) {
+        text += static_cast<wchar_t>(c);
+    }
+}
+
 std::string SystemMessageText(DWORD code) {
     wchar_t* buffer = nullptr;
     const DWORD length =

@@ -14,6 +14,8 @@ std::string WideToUtf8(std::wstring_view wide);
 std::wstring AnsiToWide(std::string_view ansi);
 // Characters the ANSI code page cannot hold become its default character.
 std::string WideToAnsi(std::wstring_view wide);
+// Appends text known to be ASCII (names and digits of our own), each char widened as it is: no conversion call.
+void AppendAscii(std::wstring& text, std::string_view ascii);
 
 // The system's own text for a Win32 error code or an HRESULT, without the trailing line break; empty when the
 // system has none.
